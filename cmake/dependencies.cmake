@@ -1,0 +1,12 @@
+# System libraries, all from Debian 12 (scripts/setup.sh installs them).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
+  libavformat libavcodec libswscale libswresample libavutil)
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+if(VREL_BENCH AND NOT VREL_SANITIZE)
+  find_package(benchmark REQUIRED)
+endif()

@@ -1,0 +1,26 @@
+// What other runtime services need from the window manager.
+#pragma once
+
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace vrel::user {
+
+// The window's rectangle in screen coordinates; false when there is no such window.
+bool GetScreenRect(HWND window, RECT* rect);
+
+// The part of the window the user can see: its screen rectangle minus every visible window
+// above it in the z-order (a message box, say), cut to the screen. Empty for a hidden or
+// unknown window. Disjoint rectangles, screen coordinates.
+std::vector<RECT> VisibleRegion(HWND window);
+
+// The first visible top-level window that is not a message box: where a close request from
+// the real window or a signal goes. Null when there is none.
+HWND MainWindow();
+
+// Thread-safe: answers the message box that is open on top (IDOK, IDYES or IDNO). False
+// when no box is open or the box has no such button.
+bool AnswerMessageBox(int answer);
+
+}  // namespace vrel::user
