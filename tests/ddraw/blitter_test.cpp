@@ -1,0 +1,367 @@
+// The software blitter on plain buffers: stretch mapping, clipping, overlap, fills.
+#include "runtime/ddraw/blitter.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "runtime/common/rect.h"
+#include "tests/ddraw/test_image.h"
+
+namespace vrel::ddraw {
+namespace {
+
+using testing::TestImage;
+
+constexpr uint32_t kUntouched = 0x00C0FFEEu;
+
+// What Blt promises: offset i into a destination span of dstLen pixels shows offset
+// i * srcLen / dstLen of the source span, in exact integer arithmetic.
+int64_t SourceOffset(int64_t i, int64_t srcLen, int64_t dstLen) {
+    return i * srcLen / dstLen;
+}
+
+bool InsideAny(const std::vector<RECT>& rects, int x, int y) {
+    for (const RECT& r : rects) {
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Describe(const RECT& r) {
+    std::ostringstream s;
+    s << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
+    return s.str();
+}
+
+// Checks every destination pixel against the mapping (inside the rectangle and the clips)
+// or kUntouched (outside), and the guard band; reports the first few differences.
+void ExpectMapped(const TestImage& dst, const TestImage& src, const StretchMap& map,
+                  const std::vector<RECT>& clips, const std::string& name) {
+    const int64_t dw = int64_t{map.dst.right} - map.dst.left;
+    const int64_t dh = int64_t{map.dst.bottom} - map.dst.top;
+    int reported = 0;
+    for (int y = 0; y < dst.height(); ++y) {
+        for (int x = 0; x < dst.width(); ++x) {
+            bool drawn = x >= map.dst.left && x < map.dst.right && y >= map.dst.top &&
+                         y < map.dst.bottom && InsideAny(clips, x, y);
+            uint32_t expected = kUntouched;
+            if (drawn) {
+                auto sx =
+                    map.src.left + SourceOffset(x - int64_t{map.dst.left}, RectWidth(map.src), dw);
+                auto sy =
+                    map.src.top + SourceOffset(y - int64_t{map.dst.top}, RectHeight(map.src), dh);
+                expected = src.At(static_cast<int>(sx), static_cast<int>(sy));
+            }
+            if (dst.At(x, y) != expected && reported++ < 5) {
+                ADD_FAILURE() << name << ": pixel (" << x << "," << y << ") expected 0x" << std::hex
+                              << expected << " actual 0x" << dst.At(x, y);
+            }
+        }
+    }
+    EXPECT_TRUE(dst.GuardIntact()) << name << ": wrote outside the destination";
+}
+
+struct StretchCase {
+    const char* name;
+    int srcWidth, srcHeight;
+    RECT src;
+    int dstWidth, dstHeight;
+    RECT dst;
+    std::vector<RECT> clips = {};  // empty: the whole destination buffer
+};
+
+const RECT kHoleInScreen{200, 150, 440, 330};
+
+std::vector<StretchCase> StretchCases() {
+    const std::vector<RECT> screen{{0, 0, 640, 480}};
+    return {
+        {"double 320x240 onto 640x480", 320, 240, {0, 0, 320, 240}, 640, 480, {0, 0, 640, 480}},
+        {"copy 640x480", 640, 480, {0, 0, 640, 480}, 640, 480, {0, 0, 640, 480}},
+        {"200x150 onto 640x480", 200, 150, {0, 0, 200, 150}, 640, 480, {0, 0, 640, 480}},
+        {"shrink 640x480 to 200x150", 640, 480, {0, 0, 640, 480}, 200, 150, {0, 0, 200, 150}},
+        {"odd ratio 7x5 onto 13x11", 7, 5, {0, 0, 7, 5}, 13, 11, {0, 0, 13, 11}},
+        {"inner rectangles", 160, 120, {10, 20, 110, 70}, 320, 200, {5, 7, 305, 157}},
+        {"one pixel over everything", 3, 3, {1, 1, 2, 2}, 40, 30, {0, 0, 40, 30}},
+        {"one column widened", 1, 100, {0, 0, 1, 100}, 300, 50, {0, 0, 300, 50}},
+        {"destination beyond top-left",
+         320,
+         240,
+         {0, 0, 320, 240},
+         640,
+         480,
+         {-100, -50, 540, 430}},
+        {"destination beyond bottom-right", 100, 100, {0, 0, 100, 100}, 64, 48, {30, 20, 530, 420}},
+        {"destination at LONG's extremes",
+         64,
+         48,
+         {0, 0, 64, 48},
+         64,
+         48,
+         {INT_MIN, INT_MIN, INT_MAX, INT_MAX}},
+        {"clip list with a hole",
+         320,
+         240,
+         {0, 0, 320, 240},
+         640,
+         480,
+         {0, 0, 640, 480},
+         SubtractRect(screen, kHoleInScreen)},
+        {"clips partly off the buffer",
+         320,
+         240,
+         {0, 0, 320, 240},
+         640,
+         480,
+         {0, 0, 640, 480},
+         {{-10, -10, 50, 50}, {600, 400, 700, 500}}},
+        {"clip narrower than destination",
+         200,
+         150,
+         {0, 0, 200, 150},
+         640,
+         480,
+         {0, 0, 640, 480},
+         {{123, 77, 129, 401}}},
+    };
+}
+
+TEST(StretchBlitTest, EveryPixelFollowsTheMapping) {
+    for (const StretchCase& c : StretchCases()) {
+        TestImage src(c.srcWidth, c.srcHeight);
+        src.FillUnique();
+        TestImage dst(c.dstWidth, c.dstHeight, kUntouched);
+        std::vector<RECT> clips = c.clips;
+        if (clips.empty()) {
+            clips.push_back(dst.View().Bounds());
+        }
+        BlitScratch scratch;
+        StretchMap map{c.dst, c.src};
+        ASSERT_TRUE(StretchBlit(dst.View(), src.View(), map, clips, &scratch)) << c.name;
+        ExpectMapped(dst, src, map, clips, c.name);
+    }
+}
+
+TEST(StretchBlitTest, DoublingMakesTwoByTwoBlocks) {
+    TestImage src(320, 240);
+    src.FillUnique();
+    TestImage dst(640, 480, kUntouched);
+    BlitScratch scratch;
+    RECT all = dst.View().Bounds();
+    ASSERT_TRUE(StretchBlit(dst.View(), src.View(), {all, src.View().Bounds()}, std::span(&all, 1),
+                            &scratch));
+    int wrong = 0;
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            for (int d = 0; d < 4; ++d) {
+                uint32_t actual = dst.At(2 * x + d % 2, 2 * y + d / 2);
+                if (actual != src.At(x, y) && wrong++ < 5) {
+                    ADD_FAILURE() << "source (" << x << "," << y << ") block pixel " << d
+                                  << ": expected 0x" << std::hex << src.At(x, y) << " actual 0x"
+                                  << actual;
+                }
+            }
+        }
+    }
+}
+
+// Hand-computed points of the 200x150 -> 640x480 mapping (x * 200 / 640, y * 150 / 480).
+TEST(StretchBlitTest, NonIntegerRatioSamplesTheExpectedPixels) {
+    TestImage src(200, 150);
+    src.FillUnique();
+    TestImage dst(640, 480, kUntouched);
+    BlitScratch scratch;
+    RECT all = dst.View().Bounds();
+    ASSERT_TRUE(StretchBlit(dst.View(), src.View(), {all, src.View().Bounds()}, std::span(&all, 1),
+                            &scratch));
+    struct Point {
+        int dx, dy, sx, sy;
+    };
+    const Point points[] = {{0, 0, 0, 0},        {3, 3, 0, 0},       {4, 4, 1, 1},
+                            {7, 16, 2, 5},       {319, 100, 99, 31}, {320, 320, 100, 100},
+                            {639, 479, 199, 149}};
+    for (const Point& p : points) {
+        EXPECT_EQ(dst.At(p.dx, p.dy), src.At(p.sx, p.sy))
+            << "destination (" << p.dx << "," << p.dy << ") should show source (" << p.sx << ","
+            << p.sy << ")";
+    }
+}
+
+struct OverlapCase {
+    const char* name;
+    RECT src;
+    RECT dst;
+};
+
+// Blits inside one buffer must read the source as it was before the blit.
+TEST(StretchBlitTest, OverlappingSelfBlitReadsTheOriginal) {
+    const OverlapCase cases[] = {
+        {"shift right by one", {0, 0, 99, 80}, {1, 0, 100, 80}},
+        {"shift left by one", {1, 0, 100, 80}, {0, 0, 99, 80}},
+        {"shift down by one", {0, 0, 100, 79}, {0, 1, 100, 80}},
+        {"grow over itself", {10, 10, 50, 40}, {20, 15, 100, 75}},
+        {"shrink over itself", {0, 0, 100, 80}, {5, 5, 55, 45}},
+        {"same rectangle", {3, 4, 60, 70}, {3, 4, 60, 70}},
+        {"side by side", {0, 0, 50, 80}, {50, 0, 100, 80}},
+    };
+    for (const OverlapCase& c : cases) {
+        TestImage image(100, 80);
+        image.FillUnique();
+        TestImage original(100, 80);
+        original.FillUnique();
+        BlitScratch scratch;
+        RECT all = image.View().Bounds();
+        ASSERT_TRUE(
+            StretchBlit(image.View(), image.View(), {c.dst, c.src}, std::span(&all, 1), &scratch))
+            << c.name;
+        // Outside the destination rectangle the picture is the original.
+        TestImage expected(100, 80);
+        expected.FillUnique();
+        TestImage scratchImage(100, 80, kUntouched);
+        BlitScratch other;
+        StretchBlit(scratchImage.View(), original.View(), {c.dst, c.src}, std::span(&all, 1),
+                    &other);
+        for (int y = 0; y < 80; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                if (scratchImage.At(x, y) != kUntouched) {
+                    expected.Set(x, y, scratchImage.At(x, y));
+                }
+            }
+        }
+        int wrong = 0;
+        for (int y = 0; y < 80; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                if (image.At(x, y) != expected.At(x, y) && wrong++ < 3) {
+                    ADD_FAILURE() << c.name << ": pixel (" << x << "," << y << ") expected 0x"
+                                  << std::hex << expected.At(x, y) << " actual 0x"
+                                  << image.At(x, y);
+                }
+            }
+        }
+        EXPECT_TRUE(image.GuardIntact()) << c.name;
+    }
+}
+
+struct RefusedCase {
+    const char* name;
+    RECT src;
+    RECT dst;
+};
+
+TEST(StretchBlitTest, RefusesBadRectanglesWithoutDrawing) {
+    const RefusedCase cases[] = {
+        {"empty source", {5, 5, 5, 10}, {0, 0, 10, 10}},
+        {"inverted source", {10, 10, 5, 5}, {0, 0, 10, 10}},
+        {"empty destination", {0, 0, 10, 10}, {4, 4, 4, 20}},
+        {"inverted destination", {0, 0, 10, 10}, {20, 20, 4, 4}},
+        {"source past the right edge", {0, 0, 33, 10}, {0, 0, 10, 10}},
+        {"source above the top", {0, -1, 10, 10}, {0, 0, 10, 10}},
+        {"source at LONG's extremes", {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 10, 10}},
+    };
+    for (const RefusedCase& c : cases) {
+        TestImage src(32, 24);
+        src.FillUnique();
+        TestImage dst(32, 24, kUntouched);
+        BlitScratch scratch;
+        RECT all = dst.View().Bounds();
+        EXPECT_FALSE(
+            StretchBlit(dst.View(), src.View(), {c.dst, c.src}, std::span(&all, 1), &scratch))
+            << c.name;
+        ExpectMapped(dst, src, {{0, 0, 0, 0}, {0, 0, 1, 1}}, {}, c.name);
+    }
+}
+
+TEST(StretchBlitTest, NothingInsideTheClipsDrawsNothing) {
+    TestImage src(32, 24);
+    src.FillUnique();
+    TestImage dst(32, 24, kUntouched);
+    BlitScratch scratch;
+    const std::vector<RECT> clipSets[] = {{}, {{40, 40, 60, 60}}, {{0, 0, 0, 0}}};
+    for (const std::vector<RECT>& clips : clipSets) {
+        EXPECT_TRUE(
+            StretchBlit(dst.View(), src.View(), {{0, 0, 32, 24}, {0, 0, 32, 24}}, clips, &scratch));
+        ExpectMapped(dst, src, {{0, 0, 0, 0}, {0, 0, 1, 1}}, {}, "fully clipped");
+    }
+}
+
+// Steady state: the same blit again reuses the tables and the copy buffer as they are.
+TEST(StretchBlitTest, RepeatedBlitsReuseTheirBuffers) {
+    TestImage image(320, 240);
+    image.FillUnique();
+    BlitScratch scratch;
+    RECT all = image.View().Bounds();
+    StretchMap overlapping{{0, 0, 320, 240}, {10, 10, 170, 130}};
+    ASSERT_TRUE(StretchBlit(image.View(), image.View(), overlapping, std::span(&all, 1), &scratch));
+    const void* columns = scratch.sourceColumns.data();
+    const void* rows = scratch.sourceRows.data();
+    const void* copy = scratch.sourceCopy.data();
+    ASSERT_NE(copy, nullptr) << "an overlapping blit goes through the copy buffer";
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(
+            StretchBlit(image.View(), image.View(), overlapping, std::span(&all, 1), &scratch));
+        EXPECT_EQ(scratch.sourceColumns.data(), columns) << "round " << i;
+        EXPECT_EQ(scratch.sourceRows.data(), rows) << "round " << i;
+        EXPECT_EQ(scratch.sourceCopy.data(), copy) << "round " << i;
+    }
+}
+
+TEST(FillRectsTest, FillsOnlyInsideAreaClipsAndBuffer) {
+    struct Case {
+        const char* name;
+        RECT area;
+        std::vector<RECT> clips;
+    };
+    const Case cases[] = {
+        {"whole buffer", {0, 0, 40, 30}, {{0, 0, 40, 30}}},
+        {"area beyond the buffer", {-5, -5, 100, 100}, {{0, 0, 40, 30}}},
+        {"clip beyond the buffer", {0, 0, 40, 30}, {{-100, 10, 100, 12}}},
+        {"two clips", {5, 5, 35, 25}, {{0, 0, 10, 10}, {30, 20, 40, 30}}},
+        {"extreme area", {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {{3, 3, 7, 9}}},
+    };
+    for (const Case& c : cases) {
+        TestImage dst(40, 30, kUntouched);
+        FillRects(dst.View(), c.area, c.clips, 0x123456);
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                bool inArea =
+                    x >= c.area.left && x < c.area.right && y >= c.area.top && y < c.area.bottom;
+                uint32_t expected = inArea && InsideAny(c.clips, x, y) ? 0x123456 : kUntouched;
+                ASSERT_EQ(dst.At(x, y), expected) << c.name << " at (" << x << "," << y << ")";
+            }
+        }
+        EXPECT_TRUE(dst.GuardIntact()) << c.name;
+    }
+}
+
+TEST(ClipRegionTest, CutsEachRectangleToTheArea) {
+    struct Case {
+        const char* name;
+        std::vector<RECT> region;
+        RECT area;
+        std::vector<RECT> expected;
+    };
+    const Case cases[] = {
+        {"inside", {{1, 1, 5, 5}}, {0, 0, 10, 10}, {{1, 1, 5, 5}}},
+        {"cut", {{-5, -5, 5, 5}, {8, 8, 20, 20}}, {0, 0, 10, 10}, {{0, 0, 5, 5}, {8, 8, 10, 10}}},
+        {"outside dropped", {{20, 20, 30, 30}, {1, 1, 2, 2}}, {0, 0, 10, 10}, {{1, 1, 2, 2}}},
+        {"empty region", {}, {0, 0, 10, 10}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<RECT> out{{9, 9, 9, 9}};  // stale content must go
+        ClipRegion(c.region, c.area, &out);
+        ASSERT_EQ(out.size(), c.expected.size()) << c.name;
+        for (size_t i = 0; i < out.size(); ++i) {
+            EXPECT_TRUE(out[i] == c.expected[i])
+                << c.name << " #" << i << ": expected " << Describe(c.expected[i]) << " actual "
+                << Describe(out[i]);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vrel::ddraw
