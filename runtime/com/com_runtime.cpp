@@ -19,7 +19,7 @@ struct Registration {
 // Process-wide, independent of any thread's CoInitialize, so tests can register doubles
 // without initialising COM themselves.
 class Registry {
-public:
+  public:
     static Registry& Get() {
         static Registry registry;
         return registry;
@@ -56,7 +56,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<Registration> entries_;
     DWORD lastCookie_ = 0;
@@ -64,7 +64,9 @@ private:
 
 }  // namespace
 
-int InitCountOnThisThread() { return t_initCount; }
+int InitCountOnThisThread() {
+    return t_initCount;
+}
 
 }  // namespace vrel::com
 

@@ -31,8 +31,14 @@ HRESULT QueryFromTable(std::initializer_list<InterfaceEntry> table, REFIID iid, 
     return S_OK;
 }
 
-void LiveObjects::Created() { ++g_live; }
-void LiveObjects::Destroyed() { --g_live; }
-long LiveObjects::Count() { return g_live.load(); }
+void LiveObjects::Created() {
+    ++g_live;
+}
+void LiveObjects::Destroyed() {
+    --g_live;
+}
+long LiveObjects::Count() {
+    return g_live.load();
+}
 
 }  // namespace vrel::com

@@ -22,18 +22,18 @@ HRESULT QueryFromTable(std::initializer_list<InterfaceEntry> table, REFIID iid, 
 
 // A reference count that starts at 1 (the creator's reference).
 class RefCount {
-public:
+  public:
     ULONG Add() { return ++count_; }
     ULONG Drop() { return --count_; }
     ULONG Value() const { return count_.load(); }
 
-private:
+  private:
     std::atomic<ULONG> count_{1};
 };
 
 // Counts live runtime COM objects so tests can check that everything was released.
 class LiveObjects {
-public:
+  public:
     static void Created();
     static void Destroyed();
     static long Count();
@@ -42,7 +42,7 @@ public:
 // Releases the pointer (if any) when it goes out of scope; owns one reference.
 template <typename T>
 class ComPtr {
-public:
+  public:
     ComPtr() = default;
     explicit ComPtr(T* adopted) : p_(adopted) {}
     ComPtr(const ComPtr& other) : p_(other.p_) {
@@ -72,7 +72,7 @@ public:
     }
     T* Detach() { return std::exchange(p_, nullptr); }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 

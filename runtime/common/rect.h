@@ -12,9 +12,15 @@ inline bool operator==(const RECT& a, const RECT& b) {
 
 namespace vrel {
 
-inline bool IsEmptyRect(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-inline LONG RectWidth(const RECT& r) { return r.right - r.left; }
-inline LONG RectHeight(const RECT& r) { return r.bottom - r.top; }
+inline bool IsEmptyRect(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+inline LONG RectWidth(const RECT& r) {
+    return r.right - r.left;
+}
+inline LONG RectHeight(const RECT& r) {
+    return r.bottom - r.top;
+}
 
 // The common part of a and b; empty (all zero) when they do not meet.
 RECT IntersectRects(const RECT& a, const RECT& b);

@@ -2,8 +2,8 @@
 // then everything still running (streams, audio, the window) is stopped before the process
 // ends with WinMain's result.
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 

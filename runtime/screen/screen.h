@@ -31,11 +31,13 @@ struct InputEvent {
 };
 
 class Screen {
-public:
+  public:
     // The one screen; created (and its window opened) on first use.
     static Screen& Get();
-    // Closes the window and SDL video; the framebuffer stays usable until the process ends.
+    // Process exit: closes the window and SDL video. Nothing may hold on to the old screen.
     static void Shutdown();
+    // Thread-safe: wakes the screen's wait if a screen is open; never opens one.
+    static void WakeCurrent();
 
     virtual ~Screen() = default;
 

@@ -1,0 +1,228 @@
+#include "runtime/screen/sdl_screen.h"
+
+#include <cstring>
+
+#include "runtime/screen/sdl_keys.h"
+
+namespace vrel::screen {
+
+namespace {
+
+bool OpenWindowGeometry(SdlScreen::Mode mode, int* w, int* h, Uint32* flags) {
+    *flags = SDL_WINDOW_SHOWN;
+    if (mode == SdlScreen::Mode::Window) {
+        *w = 640;
+        *h = 480;
+        *flags |= SDL_WINDOW_RESIZABLE;
+        return true;
+    }
+    // Borderless at the desktop's size rather than SDL's full-screen flag: without a window
+    // manager that flag neither resizes the window nor returns quickly.
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+        return false;
+    }
+    *w = desktop.w;
+    *h = desktop.h;
+    *flags |= SDL_WINDOW_BORDERLESS;
+    return true;
+}
+
+bool IsXrgb(const SDL_Surface* s) {
+    return s->format->BytesPerPixel == 4 && s->format->Rmask == 0x00FF0000 &&
+           s->format->Gmask == 0x0000FF00 && s->format->Bmask == 0x000000FF;
+}
+
+}  // namespace
+
+std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The window surface must be a plain image: SDL would otherwise back it with an OpenGL
+    // renderer, which costs about twice the CPU under a software GL.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        *error = SDL_GetError();
+        return nullptr;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "dummy") == 0 ||
+        std::strcmp(driver, "offscreen") == 0) {
+        *error = std::string("video driver '") + (driver ? driver : "?") + "' has no display";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    int w = 0;
+    int h = 0;
+    Uint32 flags = 0;
+    SDL_Window* window = nullptr;
+    if (OpenWindowGeometry(mode, &w, &h, &flags)) {
+        window = SDL_CreateWindow("vrelintro", 0, 0, w, h, flags);
+    }
+    Uint32 wake = SDL_RegisterEvents(1);
+    if (window == nullptr || wake == static_cast<Uint32>(-1)) {
+        *error = SDL_GetError();
+        if (window != nullptr) {
+            SDL_DestroyWindow(window);
+        }
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    return std::unique_ptr<SdlScreen>(new SdlScreen(window, wake));
+}
+
+SdlScreen::SdlScreen(SDL_Window* window, Uint32 wakeEvent)
+    : window_(window), wakeEvent_(wakeEvent) {
+    TakeFocus();
+}
+
+SdlScreen::~SdlScreen() {
+    SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void SdlScreen::TakeFocus() {
+    SDL_RaiseWindow(window_);
+    SDL_SetWindowInputFocus(window_);
+}
+
+void SdlScreen::ModeChanged() {
+    fitted_ = false;
+}
+
+void SdlScreen::Refit() {
+    int ww = 0;
+    int wh = 0;
+    SDL_GetWindowSize(window_, &ww, &wh);
+    if (ww <= 0 || wh <= 0) {
+        return;
+    }
+    box_ = FitPicture(width(), height(), ww, wh);
+    fitted_ = true;
+    // The bars never change until the next refit: paint them black once.
+    if (SDL_Surface* target = SDL_GetWindowSurface(window_)) {
+        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    }
+}
+
+void SdlScreen::Present() {
+    if (!fitted_) {
+        Refit();
+    }
+    SDL_Surface* target = SDL_GetWindowSurface(window_);
+    if (target == nullptr || !fitted_) {
+        return;
+    }
+    if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) {
+        return;
+    }
+    CopyScaled(target);
+    if (SDL_MUSTLOCK(target)) {
+        SDL_UnlockSurface(target);
+    }
+    SDL_UpdateWindowSurface(window_);
+}
+
+void SdlScreen::CopyScaled(SDL_Surface* target) {
+    const RECT& p = box_.picture;
+    if (!IsXrgb(target)) {
+        // Unusual visual: let SDL convert, at some cost.
+        SDL_Surface* source =
+            SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels()), width(), height(),
+                                               32, width() * 4, SDL_PIXELFORMAT_RGB888);
+        SDL_Rect dst{p.left, p.top, p.right - p.left, p.bottom - p.top};
+        SDL_BlitScaled(source, nullptr, target, &dst);
+        SDL_FreeSurface(source);
+        return;
+    }
+    auto* base = static_cast<uint8_t*>(target->pixels);
+    const int pictureW = p.right - p.left;
+    for (int row = 0; row < p.bottom - p.top; ++row) {
+        auto* out = reinterpret_cast<uint32_t*>(base + (p.top + row) * target->pitch) + p.left;
+        const uint32_t* in = pixels() + static_cast<size_t>(box_.srcY[row]) * width();
+        if (box_.identity) {
+            std::memcpy(out, in, static_cast<size_t>(pictureW) * 4);
+            continue;
+        }
+        for (int col = 0; col < pictureW; ++col) {
+            out[col] = in[box_.srcX[col]];
+        }
+    }
+}
+
+bool SdlScreen::PollInput(InputEvent* event) {
+    SDL_Event e;
+    while (SDL_PollEvent(&e) != 0) {
+        if (Translate(e, event)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void SdlScreen::WaitForInput(int timeoutMs) {
+    // With a null event SDL only waits; the event stays queued for PollInput.
+    SDL_WaitEventTimeout(nullptr, timeoutMs < 0 ? -1 : timeoutMs);
+}
+
+void SdlScreen::Wake() {
+    SDL_Event e{};
+    e.type = wakeEvent_;
+    SDL_PushEvent(&e);
+}
+
+bool SdlScreen::Translate(const SDL_Event& e, InputEvent* out) {
+    switch (e.type) {
+        case SDL_QUIT:
+            out->kind = InputEvent::Kind::CloseRequested;
+            return true;
+        case SDL_WINDOWEVENT:
+            return TranslateWindowEvent(e.window, out);
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            out->kind = e.type == SDL_KEYDOWN ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
+            out->virtualKey = VirtualKeyFromSdl(e.key.keysym.sym);
+            out->alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+            return out->virtualKey != 0;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            return TranslateMouse(e.button, out);
+        default:
+            return false;  // wake-ups and everything we do not use
+    }
+}
+
+bool SdlScreen::TranslateWindowEvent(const SDL_WindowEvent& e, InputEvent* out) {
+    switch (e.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            out->kind = InputEvent::Kind::FocusGained;
+            return true;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            out->kind = InputEvent::Kind::FocusLost;
+            return true;
+        case SDL_WINDOWEVENT_CLOSE:
+            out->kind = InputEvent::Kind::CloseRequested;
+            return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            fitted_ = false;
+            Present();
+            return false;
+        case SDL_WINDOWEVENT_EXPOSED:
+            Present();
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool SdlScreen::TranslateMouse(const SDL_MouseButtonEvent& e, InputEvent* out) {
+    if (!fitted_ || !WindowToFramebuffer(box_, width(), height(), e.x, e.y, &out->x, &out->y)) {
+        return false;
+    }
+    out->kind =
+        e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::Kind::MouseDown : InputEvent::Kind::MouseUp;
+    out->button = e.button == SDL_BUTTON_RIGHT ? 3 : 1;
+    return true;
+}
+
+}  // namespace vrel::screen

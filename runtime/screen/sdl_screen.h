@@ -1,0 +1,44 @@
+// The screen shown in a real SDL window: the framebuffer is copied, scaled and letterboxed,
+// into the window's own surface (a plain image upload, no GPU renderer).
+#pragma once
+
+#include <SDL.h>
+
+#include <memory>
+#include <string>
+
+#include "runtime/screen/letterbox.h"
+#include "runtime/screen/memory_screen.h"
+
+namespace vrel::screen {
+
+class SdlScreen final : public FramebufferScreen {
+  public:
+    enum class Mode { Fullscreen, Window };
+    // Null (with the reason in *error) when SDL video cannot be brought up.
+    static std::unique_ptr<SdlScreen> Open(Mode mode, std::string* error);
+    ~SdlScreen() override;
+
+    void Present() override;
+    bool Headless() const override { return false; }
+    bool PollInput(InputEvent* event) override;
+    void WaitForInput(int timeoutMs) override;
+    void Wake() override;
+    void TakeFocus() override;
+
+  private:
+    SdlScreen(SDL_Window* window, Uint32 wakeEvent);
+    void ModeChanged() override;
+    void Refit();
+    bool Translate(const SDL_Event& e, InputEvent* out);
+    bool TranslateWindowEvent(const SDL_WindowEvent& e, InputEvent* out);
+    bool TranslateMouse(const SDL_MouseButtonEvent& e, InputEvent* out);
+    void CopyScaled(SDL_Surface* target);
+
+    SDL_Window* window_;
+    Uint32 wakeEvent_;
+    Letterbox box_;
+    bool fitted_ = false;
+};
+
+}  // namespace vrel::screen

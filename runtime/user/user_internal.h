@@ -1,0 +1,31 @@
+// Pieces of the window manager shared between its files.
+#pragma once
+
+#include "platform/win32.h"
+
+namespace vrel::user {
+
+// Calls the window's procedure (outside any lock); 0 for an unknown window.
+LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Moves activation: WM_ACTIVATE(WA_INACTIVE) to the old window, WA_ACTIVE to the new one,
+// as long as the real window has input focus.
+void ActivateWindow(HWND next);
+// The real window gained or lost input focus.
+void HandleFocusChange(bool focused);
+
+// Turns waiting input of the real window into messages.
+void PumpInput();
+// Runs the window procedure for every message another thread sent, and answers it.
+void DispatchCrossThreadSends();
+// Erases and paints every visible window marked as needing it.
+void PaintPendingWindows();
+void PaintWindow(HWND window);
+// Shows the desktop (black) where a window was, and marks windows below for repainting.
+void UncoverScreenRect(const RECT& rect);
+// Sleeps until a message, a send, a quit request or input is waiting.
+void WaitForWork();
+// Thread-safe: ends the window thread's wait.
+void WakeWindowThread();
+
+}  // namespace vrel::user
