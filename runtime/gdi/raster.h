@@ -1,0 +1,40 @@
+// Pixel work for GDI: clipped rectangle fills and coverage blending into XRGB buffers.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+#include "runtime/common/pixel_buffer.h"
+
+namespace vrel::gdi {
+
+// The part of [left, right) × [top, bottom) inside clip. Takes 64-bit coordinates so that
+// logical coordinates plus an origin never overflow; empty (all zero) when nothing is left.
+RECT ClipBox(int64_t left, int64_t top, int64_t right, int64_t bottom, const RECT& clip);
+
+// Fills an already clipped rectangle.
+void FillClipped(const PixelBuffer& target, const RECT& box, uint32_t xrgb);
+
+// Mixes src over dst with coverage 0..255 per channel, rounded; 255 gives src exactly.
+constexpr uint32_t BlendXrgb(uint32_t src, uint32_t dst, uint32_t coverage) {
+    uint32_t out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const uint32_t s = (src >> shift) & 0xFF;
+        const uint32_t d = (dst >> shift) & 0xFF;
+        out |= ((s * coverage + d * (255 - coverage) + 127) / 255) << shift;
+    }
+    return out;
+}
+
+// A coverage bitmap (width × height bytes, rows packed) to draw with its top-left at (x, y).
+struct CoverageImage {
+    const uint8_t* coverage;
+    int width;
+    int height;
+};
+
+// Draws the image in `xrgb`, blending partly covered pixels; only pixels inside clip change.
+void BlendCoverage(const PixelBuffer& target, const RECT& clip, int64_t x, int64_t y,
+                   const CoverageImage& image, uint32_t xrgb);
+
+}  // namespace vrel::gdi
