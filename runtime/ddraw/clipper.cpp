@@ -1,0 +1,73 @@
+#include "runtime/ddraw/clipper.h"
+
+#include <new>
+
+#include "runtime/ddraw/blitter.h"
+#include "runtime/user/user_runtime.h"
+
+namespace vrel::ddraw {
+
+Clipper::Clipper() {
+    com::LiveObjects::Created();
+}
+Clipper::~Clipper() {
+    com::LiveObjects::Destroyed();
+}
+
+HRESULT Clipper::Create(IDirectDrawClipper** out) {
+    *out = new (std::nothrow) Clipper;
+    return *out != nullptr ? DD_OK : DDERR_OUTOFMEMORY;
+}
+
+com::ComPtr<Clipper> Clipper::FromInterface(IDirectDrawClipper* clipper) {
+    void* own = nullptr;
+    if (clipper == nullptr || FAILED(clipper->QueryInterface(kImplIid, &own))) {
+        return {};
+    }
+    return com::ComPtr<Clipper>(static_cast<Clipper*>(static_cast<IDirectDrawClipper*>(own)));
+}
+
+void Clipper::ClipList(const RECT& bounds, std::vector<RECT>* out) const {
+    const HWND window = window_.load();
+    RECT windowRect;
+    if (window == nullptr || !user::GetScreenRect(window, &windowRect)) {
+        out->assign(1, bounds);
+        return;
+    }
+    const std::vector<RECT> visible = user::VisibleRegion(window);
+    ClipRegion(visible, bounds, out);
+}
+
+HRESULT Clipper::QueryInterface(REFIID iid, void** object) {
+    return com::QueryFromTable({{&IID_IDirectDrawClipper, this}, {&kImplIid, this}}, iid, object);
+}
+
+ULONG Clipper::Release() {
+    const ULONG left = refs_.Drop();
+    if (left == 0) {
+        delete this;
+    }
+    return left;
+}
+
+HRESULT Clipper::GetHWnd(HWND* window) {
+    if (window == nullptr) {
+        return DDERR_INVALIDPARAMS;
+    }
+    *window = window_.load();
+    return DD_OK;
+}
+
+HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
+    if (flags != 0) {
+        return DDERR_INVALIDPARAMS;
+    }
+    RECT rect;
+    if (window != nullptr && !user::GetScreenRect(window, &rect)) {
+        return DDERR_INVALIDPARAMS;
+    }
+    window_.store(window);
+    return DD_OK;
+}
+
+}  // namespace vrel::ddraw
