@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything and runs every test:
+#   1. the normal build (warnings as errors): unit, contract and end-to-end tests (Xvfb)
+#   2. an AddressSanitizer + UBSan build: unit and contract tests
+#   3. a ThreadSanitizer build: unit and contract tests
+#   4. the fuzz targets (clang, libFuzzer) for a fixed time
+# `scripts/test.sh quick` runs only step 1.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+./scripts/setup.sh
+
+configure_and_build() {
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$dir" -DVREL_WERROR=ON "$@" >"$dir.configure.log" 2>&1 ||
+        { cat "$dir.configure.log"; return 1; }
+    cmake --build "$dir" -j"$jobs"
+}
+
+run_ctest() {
+    local dir=$1
+    shift
+    (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@")
+}
+
+echo "== normal build"
+configure_and_build "$root/build"
+run_ctest "$root/build"
+
+if [ "${1:-all}" = quick ]; then
+    exit 0
+fi
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
+
+echo "== AddressSanitizer + UBSan build"
+configure_and_build "$root/build-asan" -DVREL_SANITIZE=address -DVREL_BENCH=OFF
+run_ctest "$root/build-asan" -LE e2e
+
+echo "== ThreadSanitizer build"
+configure_and_build "$root/build-tsan" -DVREL_SANITIZE=thread -DVREL_BENCH=OFF
+run_ctest "$root/build-tsan" -LE e2e
+
+if [ -x "$root/scripts/fuzz.sh" ]; then
+    echo "== fuzz targets"
+    "$root/scripts/fuzz.sh"
+fi
