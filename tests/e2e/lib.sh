@@ -1,0 +1,64 @@
+# Shared pieces of the end-to-end checks: a private Xvfb, waiting for a program's output,
+# screenshots and pixel comparisons with ImageMagick (called by full path: an earlier
+# `convert` on the PATH may not be ImageMagick).
+set -euo pipefail
+
+build=${VREL_BUILD_DIR:?VREL_BUILD_DIR must name the build folder}
+source_dir=${VREL_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+work=$(mktemp -d "${TMPDIR:-/tmp}/vrel-e2e.XXXXXX")
+pids=()
+
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Starts Xvfb on a free display with a 640 × 480 × 24 screen and exports DISPLAY.
+start_xvfb() {
+    local size=${1:-640x480x24}
+    local n
+    for n in $(seq 100 199); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 "$size" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        pids+=($!)
+        export DISPLAY=":$n"
+        for _ in $(seq 100); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.05
+        done
+    done
+    fail "could not start Xvfb"
+}
+
+# Waits until the file holds a line matching the pattern (default timeout 20 s).
+wait_for_line() {
+    local file=$1 pattern=$2 timeout=${3:-20}
+    local deadline=$((SECONDS + timeout))
+    until grep -q -- "$pattern" "$file" 2>/dev/null; do
+        [ $SECONDS -lt $deadline ] || fail "no '$pattern' in $file within ${timeout}s: $(cat "$file" 2>/dev/null)"
+        sleep 0.05
+    done
+}
+
+screenshot() {
+    /usr/bin/import -window root "$1"
+}
+
+# Number of pixels that differ between two images.
+pixels_differing() {
+    /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 || true
+}
+
+# The colour of one pixel as #RRGGBB.
+pixel_at() {
+    /usr/bin/convert "$1" -format "%[hex:p{$2,$3}]" info: | cut -c1-6
+}

@@ -1,0 +1,90 @@
+// Draws the overlay line on a black window and, when asked, opens a message box, so that
+// end-to-end checks can compare an Xvfb screenshot with the framebuffer.
+//   screen_probe <framebuffer.ppm> [box]
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include "platform/win32.h"
+#include "runtime/screen/screen.h"
+
+namespace {
+
+LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Say(const char* line) {
+    std::puts(line);
+    std::fflush(stdout);
+}
+
+void DumpFramebuffer(const std::string& path) {
+    vrel::PixelBuffer fb = vrel::screen::Screen::Get().Framebuffer();
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        return;
+    }
+    std::fprintf(out, "P6\n%d %d\n255\n", fb.width, fb.height);
+    for (int y = 0; y < fb.height; ++y) {
+        for (int x = 0; x < fb.width; ++x) {
+            uint32_t p = fb.Row(y)[x];
+            unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16),
+                                    static_cast<unsigned char>(p >> 8),
+                                    static_cast<unsigned char>(p)};
+            std::fwrite(rgb, 1, 3, out);
+        }
+    }
+    std::fclose(out);
+}
+
+void DrawOverlay(HWND window) {
+    HDC dc = GetDC(window);
+    HFONT font = CreateFontA(20, 0, 0, 0, FW_DONTCARE, 0, 0, 0, ANSI_CHARSET, 0, 0, DRAFT_QUALITY,
+                             0, "Arial");
+    SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, 0x00F80000);
+    TextOutA(dc, 10, 10, "Kestrum ist doof", lstrlenA("Kestrum ist doof"));
+    ReleaseDC(window, dc);
+    DeleteObject(font);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    std::istringstream args(commandLine);
+    std::string dumpPath;
+    std::string mode;
+    args >> dumpPath >> mode;
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = Proc;
+    cls.hInstance = instance;
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    cls.lpszClassName = "ScreenProbe";
+    RegisterClassA(&cls);
+    HWND window =
+        CreateWindowExA(WS_EX_TOPMOST, "ScreenProbe", "ScreenProbe", WS_POPUP | WS_VISIBLE, 0, 0,
+                        640, 480, nullptr, nullptr, instance, nullptr);
+    UpdateWindow(window);
+    DrawOverlay(window);
+    DumpFramebuffer(dumpPath);
+    Say("drawn");
+    if (mode == "box") {
+        int answer = MessageBoxA(window,
+                                 "This application uses multimedia streaming to render a video "
+                                 "file to a DirectDraw surface created through DirectDrawEx.",
+                                 "About", MB_OK);
+        std::printf("answer %d\n", answer);
+        Say("closed");
+    }
+    MSG msg{};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
