@@ -4,6 +4,7 @@
 #include "runtime/gdi/gdi_runtime.h"
 #include "runtime/screen/screen.h"
 #include "runtime/user/user_internal.h"
+#include "runtime/user/user_runtime.h"
 #include "runtime/user/window_manager.h"
 
 using vrel::user::WindowManager;
@@ -22,12 +23,8 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendAcrossThreads(const MSG& msg) {
-    auto send = std::make_shared<vrel::user::CrossThreadSend>();
-    send->msg = msg;
-    WindowManager::Get().Queue().PushSend(send);
-    vrel::user::WakeWindowThread();
     LRESULT result = 0;
-    send->WaitForAnswer(-1, &result);
+    vrel::user::SendFromOtherThread(msg.hwnd, msg.message, msg.wParam, msg.lParam, -1, &result);
     return result;
 }
 
@@ -161,6 +158,20 @@ LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     return info->proc(window, message, wParam, lParam);
+}
+
+bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int timeoutMs,
+                         LRESULT* result) {
+    WindowManager& wm = WindowManager::Get();
+    if (!wm.Exists(window)) {
+        return false;
+    }
+    // Shared: a sender that gives up leaves the slot to the window's thread.
+    auto send = std::make_shared<CrossThreadSend>();
+    send->msg = MakeMessage(window, message, wParam, lParam);
+    wm.Queue().PushSend(send);
+    WakeWindowThread();
+    return send->WaitForAnswer(timeoutMs, result);
 }
 
 void DispatchCrossThreadSends() {

@@ -17,7 +17,7 @@ namespace vrel::user {
 
 namespace {
 
-constexpr char kBoxClass[] = "#32770";  // the platform's dialog class name
+constexpr const char* kBoxClass = kDialogClassName;
 
 // One open box: its look, its pixels underneath and its answer.
 struct OpenBox {
@@ -289,6 +289,15 @@ bool AnswerMessageBox(int answer) {
     }
     WakeWindowThread();
     return true;
+}
+
+std::optional<OpenBoxSummary> TopMessageBox() {
+    std::lock_guard lock(Boxes().mutex);
+    if (Boxes().boxes.empty()) {
+        return std::nullopt;
+    }
+    const OpenBox& box = *Boxes().boxes.back();
+    return OpenBoxSummary{box.caption, box.text, box.kind};
 }
 
 }  // namespace vrel::user

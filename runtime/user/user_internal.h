@@ -5,6 +5,9 @@
 
 namespace vrel::user {
 
+// The platform's dialog class: windows of this class are message boxes.
+inline constexpr char kDialogClassName[] = "#32770";
+
 // Calls the window's procedure (outside any lock); 0 for an unknown window.
 LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,6 +1,8 @@
 // What other runtime services need from the window manager.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/win32.h"
@@ -22,5 +24,27 @@ HWND MainWindow();
 // Thread-safe: answers the message box that is open on top (IDOK, IDYES or IDNO). False
 // when no box is open or the box has no such button.
 bool AnswerMessageBox(int answer);
+
+struct OpenBoxSummary {
+    std::string caption;
+    std::string text;
+    UINT type;  // MB_OK, MB_OKCANCEL or MB_YESNO
+};
+// Thread-safe: the message box open on top, if any.
+std::optional<OpenBoxSummary> TopMessageBox();
+
+struct TopLevelWindow {
+    HWND handle;
+    std::string className;
+    std::string title;
+};
+// Thread-safe: the visible top-level windows that are not message boxes, top first.
+std::vector<TopLevelWindow> TopLevelWindows();
+
+// Thread-safe, for other threads than the windows' own: has the window's thread run the
+// window procedure (inside its message loop or a box's) and waits for the result at most
+// timeoutMs (negative: for ever). False when the window does not exist or time ran out.
+bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int timeoutMs,
+                         LRESULT* result);
 
 }  // namespace vrel::user

@@ -74,6 +74,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     info.proc = cls->proc;
     info.background = cls->background;
     info.owner = parent;
+    info.isMessageBox = info.className == vrel::user::kDialogClassName;
     HWND window = wm.AddWindow(info);
     if (!SendMessageA(window, WM_NCCREATE, 0, 0) || SendMessageA(window, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(window);

@@ -104,7 +104,7 @@ TEST(ComTest, BuiltInClassAnswersArgumentErrors) {
     long liveBefore = com::LiveObjects::Count();
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     void* out = nullptr;
-    Counted outer;
+    auto* outer = new Counted;
     struct Case {
         IUnknown* outer;
         const IID* iid;
@@ -113,7 +113,7 @@ TEST(ComTest, BuiltInClassAnswersArgumentErrors) {
     };
     const Case cases[] = {
         {nullptr, &IID_IDirectDrawClipper, CLSCTX_INPROC_SERVER, E_NOINTERFACE},
-        {&outer, &IID_IDirectDrawFactory, CLSCTX_INPROC_SERVER, CLASS_E_NOAGGREGATION},
+        {outer, &IID_IDirectDrawFactory, CLSCTX_INPROC_SERVER, CLASS_E_NOAGGREGATION},
         {nullptr, &IID_IDirectDrawFactory, CLSCTX_LOCAL_SERVER, REGDB_E_CLASSNOTREG},
     };
     for (const Case& c : cases) {
@@ -128,6 +128,7 @@ TEST(ComTest, BuiltInClassAnswersArgumentErrors) {
                                IID_IDirectDrawFactory, &out),
               S_OK);
     static_cast<IUnknown*>(out)->Release();
+    outer->Release();
     CoUninitialize();
     EXPECT_EQ(com::LiveObjects::Count(), liveBefore);
 }
@@ -164,24 +165,27 @@ TEST(ComTest, RegisteredClassReplacesBuiltInAndIsRevokedCleanly) {
 
 TEST(ComTest, RegistrationRefusesBadArguments) {
     DWORD cookie = 0;
-    Counted notAFactory;
+    auto* notAFactory = new Counted;
     EXPECT_EQ(CoRegisterClassObject(kUnknownClass, nullptr, 0, 0, &cookie), E_INVALIDARG);
-    EXPECT_EQ(CoRegisterClassObject(kUnknownClass, &notAFactory, 0, 0, nullptr), E_INVALIDARG);
-    EXPECT_EQ(CoRegisterClassObject(kUnknownClass, &notAFactory, 0, 0, &cookie), E_NOINTERFACE);
+    EXPECT_EQ(CoRegisterClassObject(kUnknownClass, notAFactory, 0, 0, nullptr), E_INVALIDARG);
+    EXPECT_EQ(CoRegisterClassObject(kUnknownClass, notAFactory, 0, 0, &cookie), E_NOINTERFACE);
+    notAFactory->Release();
     EXPECT_EQ(CoRevokeClassObject(0xFFFFFFFF), CO_E_OBJNOTREG);
 }
 
 TEST(ComTest, QueryFromTableAnswersKnownInterfacesOnly) {
-    Counted object;
+    auto* object = new Counted;
     void* out = nullptr;
-    EXPECT_EQ(com::QueryFromTable({{&IID_IUnknown, &object}}, IID_IDirectDraw, &out),
+    EXPECT_EQ(com::QueryFromTable({{&IID_IUnknown, object}}, IID_IDirectDraw, &out),
               E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(com::QueryFromTable({{&IID_IClassFactory, &object}}, IID_IUnknown, &out), S_OK)
+    EXPECT_EQ(com::QueryFromTable({{&IID_IClassFactory, object}}, IID_IUnknown, &out), S_OK)
         << "IUnknown answers with the first entry";
-    EXPECT_EQ(out, &object);
-    EXPECT_EQ(object.refs.Value(), 2u);
-    object.Release();
+    EXPECT_EQ(out, object);
+    EXPECT_EQ(object->refs.Value(), 2u);
+    object->Release();
+    object->Release();
+    EXPECT_EQ(Counted::alive, 0);
     EXPECT_EQ(com::QueryFromTable({}, IID_IUnknown, nullptr), E_POINTER);
 }
 
