@@ -19,7 +19,7 @@ if [ ! -e "$here/vrelfi.dat" ]; then
 fi
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec "$root/build/vrelintro"
+    exec "$root/build/app/vrelintro"
 fi
 
 echo "play: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); playing on Xvfb instead"
@@ -33,7 +33,7 @@ for _ in $(seq 50); do
 done
 export DISPLAY=$display
 # No sound device is needed: SDL falls back to silence when there is none.
-"$root/build/vrelintro" &
+"$root/build/app/vrelintro" &
 intro=$!
 sleep 5
 if kill -0 "$intro" 2>/dev/null; then

@@ -11,7 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils xdotool imagemagick
-  ffmpeg procps mingw-w64-common
+  ffmpeg procps mingw-w64-common python3
   pulseaudio pulseaudio-utils
 )
 

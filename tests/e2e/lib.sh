@@ -62,3 +62,19 @@ pixels_differing() {
 pixel_at() {
     /usr/bin/convert "$1" -format "%[hex:p{$2,$3}]" info: | cut -c1-6
 }
+
+intro=$build/app/vrelintro
+vrelmovie=$build/tools/moviemaker/vrelmovie
+analyze=$source_dir/tests/e2e/analyze.py
+
+# make_movie FILE [vrelmovie options...]
+make_movie() {
+    local out=$1
+    shift
+    "$vrelmovie" --out "$out" "$@" >/dev/null || fail "vrelmovie $* failed"
+}
+
+# screenshot_ppm FILE: the screen as a binary PPM, for analyze.py and read_marker.
+screenshot_ppm() {
+    /usr/bin/import -window root -depth 8 "ppm:$1"
+}
