@@ -1,0 +1,69 @@
+#include "runtime/mmstream/audio_device.h"
+
+#include <algorithm>
+
+namespace vrel::mmstream {
+namespace {
+
+// About 40 ms per buffer, and never more than 2048 frames: short enough for a tight clock,
+// long enough not to run dry on a busy machine.
+Uint16 BufferFrames(int rate) {
+    return static_cast<Uint16>(std::clamp(rate / 25, 256, 2048));
+}
+
+}  // namespace
+
+std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannels,
+                                               std::string* error) {
+    std::unique_ptr<AudioDevice> device(new AudioDevice());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        *error = SDL_GetError();
+        return nullptr;
+    }
+    device->subsystemStarted_ = true;
+    SDL_AudioSpec want{};
+    want.freq = wantedRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(std::clamp(wantedChannels, 1, 2));
+    want.samples = BufferFrames(wantedRate);
+    want.callback = &AudioDevice::Callback;
+    want.userdata = device.get();
+    SDL_AudioSpec have{};
+    device->id_ =
+        SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (device->id_ == 0) {
+        *error = SDL_GetError();
+        return nullptr;
+    }
+    device->spec_ = Spec{have.freq, have.channels, have.samples};
+    return device;
+}
+
+AudioDevice::~AudioDevice() {
+    if (id_ != 0) {
+        SDL_CloseAudioDevice(id_);
+    }
+    if (subsystemStarted_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+void AudioDevice::Start(Client* client) {
+    {
+        Lock lock(*this);
+        client_ = client;
+    }
+    SDL_PauseAudioDevice(id_, 0);
+}
+
+void AudioDevice::Callback(void* self, Uint8* stream, int bytes) {
+    auto* device = static_cast<AudioDevice*>(self);
+    if (device->client_ != nullptr) {
+        device->client_->FillAudio(stream, bytes);
+    } else {
+        SDL_memset(stream, 0, bytes);
+    }
+}
+
+}  // namespace vrel::mmstream

@@ -1,0 +1,82 @@
+#include "runtime/mmstream/audio_renderer.h"
+
+#include <algorithm>
+
+namespace vrel::mmstream {
+
+std::unique_ptr<AudioRenderer> AudioRenderer::Open(int rate, int channels, std::string* error) {
+    std::unique_ptr<AudioDevice> device = AudioDevice::Open(rate, channels, error);
+    if (!device) {
+        return nullptr;
+    }
+    return std::unique_ptr<AudioRenderer>(new AudioRenderer(std::move(device)));
+}
+
+AudioRenderer::AudioRenderer(std::unique_ptr<AudioDevice> device)
+    : device_(std::move(device)),
+      timeline_(device_->GetSpec().rate, device_->GetSpec().FrameBytes(),
+                device_->GetSpec().rate / 2, device_->GetSpec().bufferFrames),
+      converter_(device_->GetSpec().rate, device_->GetSpec().channels),
+      targetFrames_(device_->GetSpec().rate / 4),
+      prerollFrames_(device_->GetSpec().rate / 10) {}
+
+AudioRenderer::~AudioRenderer() {
+    device_.reset();  // no callback may run once the timeline goes
+}
+
+void AudioRenderer::Start() {
+    device_->Start(this);
+}
+
+void AudioRenderer::FillAudio(uint8_t* out, int bytes) {
+    timeline_.Fill(out, bytes / device_->GetSpec().FrameBytes(), MonoClock::now());
+}
+
+bool AudioRenderer::WantsMore() const {
+    return pendingFrames_ == 0 && timeline_.BufferedFrames() < targetFrames_;
+}
+
+bool AudioRenderer::Prerolled() const {
+    return timeline_.BufferedFrames() >= prerollFrames_;
+}
+
+bool AudioRenderer::FlushPending() {
+    if (pendingFrames_ == 0) {
+        return false;
+    }
+    int taken = timeline_.Write(pendingData_, pendingFrames_, pendingPosition_);
+    pendingData_ += static_cast<size_t>(taken) * device_->GetSpec().FrameBytes();
+    pendingFrames_ -= taken;
+    pendingPosition_ += taken;
+    return taken > 0;
+}
+
+void AudioRenderer::Queue(const AVFrame* decoded, StreamTicks start) {
+    int frames = 0;
+    const uint8_t* data = converter_.Convert(decoded, &frames);
+    if (data == nullptr) {
+        return;
+    }
+    int64_t position = fresh_ ? TicksToFrames(start, timeline_.Rate()) : nextPosition_;
+    fresh_ = false;
+    nextPosition_ = position + frames;
+    int skip = static_cast<int>(std::clamp<int64_t>(startLimit_ - position, 0, frames));
+    pendingData_ = data + static_cast<size_t>(skip) * device_->GetSpec().FrameBytes();
+    pendingFrames_ = frames - skip;
+    pendingPosition_ = position + skip;
+    FlushPending();
+}
+
+void AudioRenderer::Restart(StreamTicks position) {
+    int64_t frames = TicksToFrames(position, timeline_.Rate());
+    {
+        AudioDevice::Lock lock(*device_);
+        timeline_.Restart(frames);
+    }
+    converter_.Reset();
+    fresh_ = true;
+    startLimit_ = frames;
+    pendingFrames_ = 0;
+}
+
+}  // namespace vrel::mmstream

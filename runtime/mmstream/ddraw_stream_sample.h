@@ -1,0 +1,67 @@
+// A stream sample: a rectangle of a DirectDraw surface that Update fills with the next frame,
+// through the surface's own Lock and Unlock.
+#pragma once
+
+#include <mutex>
+
+#include "platform/mmstream.h"
+#include "runtime/com/unknown.h"
+#include "runtime/mmstream/ddraw_media_stream.h"
+#include "runtime/mmstream/frame_queue.h"
+#include "runtime/mmstream/video_converter.h"
+
+namespace vrel::mmstream {
+
+class DirectDrawStreamSample final : public IDirectDrawStreamSample {
+  public:
+    // A sample on `surface` (whose description must be readable and whose pixel format the
+    // stream can write); rect null means the whole surface, else it must lie inside it
+    // (DDERR_INVALIDRECT).
+    static HRESULT Create(DirectDrawMediaStream* stream, IDirectDrawSurface* surface,
+                          const RECT* rect, IDirectDrawStreamSample** out);
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IStreamSample
+    HRESULT STDMETHODCALLTYPE GetMediaStream(IMediaStream** stream) override;
+    HRESULT STDMETHODCALLTYPE GetSampleTimes(STREAM_TIME* start, STREAM_TIME* end,
+                                             STREAM_TIME* current) override;
+    HRESULT STDMETHODCALLTYPE SetSampleTimes(const STREAM_TIME* start,
+                                             const STREAM_TIME* end) override;
+    HRESULT STDMETHODCALLTYPE Update(DWORD flags, HANDLE event, PAPCFUNC apc,
+                                     DWORD apcData) override;
+    HRESULT STDMETHODCALLTYPE CompletionStatus(DWORD flags, DWORD milliseconds) override;
+
+    // IDirectDrawStreamSample
+    HRESULT STDMETHODCALLTYPE GetSurface(IDirectDrawSurface** surface, RECT* rect) override;
+    HRESULT STDMETHODCALLTYPE SetRect(const RECT* rect) override;
+
+  private:
+    struct SurfaceShape {
+        int width = 0;
+        int height = 0;
+        AVPixelFormat format = AV_PIX_FMT_NONE;
+    };
+
+    DirectDrawStreamSample(DirectDrawMediaStream* stream, IDirectDrawSurface* surface,
+                           SurfaceShape shape, RECT rect);
+    ~DirectDrawStreamSample();
+    static HRESULT ReadShape(IDirectDrawSurface* surface, SurfaceShape* shape);
+    static HRESULT CheckRect(const SurfaceShape& shape, const RECT* rect, RECT* result);
+    HRESULT Draw(const AVFrame* picture);
+
+    vrel::com::RefCount refs_;
+    vrel::com::ComPtr<DirectDrawMediaStream> stream_;
+    vrel::com::ComPtr<IDirectDrawSurface> surface_;
+    SurfaceShape shape_;
+    std::mutex mutex_;  // rect_, times_ (SetRect or GetSampleTimes during an Update)
+    RECT rect_;
+    QueuedFrame times_{};
+    FramePtr picture_;  // the frame being drawn; allocated once
+    VideoConverter converter_;
+};
+
+}  // namespace vrel::mmstream

@@ -1,0 +1,46 @@
+// A movie file opened by FFmpeg by its content, whatever its name: its best picture and sound
+// streams, reading packets and seeking.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/mmstream.h"
+#include "runtime/mmstream/ffmpeg_ptr.h"
+#include "runtime/mmstream/stream_time.h"
+
+namespace vrel::mmstream {
+
+class MediaFile {
+  public:
+    // Opens and examines the file. On failure, null with *result saying whether the file is
+    // missing (HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), unreadable, or not playable
+    // (VFW_E_INVALID_FILE_FORMAT, VFW_E_UNSUPPORTED_STREAM), and the cause in *cause.
+    static std::unique_ptr<MediaFile> Open(const std::string& name, HRESULT* result,
+                                           std::string* cause);
+
+    // The best stream of each kind that this FFmpeg can decode; null when there is none.
+    AVStream* Video() const { return video_; }
+    AVStream* Audio() const { return audio_; }
+    // Stream time zero as a timestamp of `stream`.
+    int64_t StartIn(const AVStream* stream) const;
+    std::optional<StreamTicks> Duration() const;
+
+    // The next packet; negative at the end of the file or on a read error.
+    int Read(AVPacket* packet);
+    // Moves reading to a point at or before `position` (as far as the file can tell);
+    // `fromStart` tells whether it went back to the very beginning.
+    void Seek(StreamTicks position, bool* fromStart);
+
+  private:
+    explicit MediaFile(FormatPtr format);
+    bool SeekToStart();
+
+    FormatPtr format_;
+    AVStream* video_ = nullptr;
+    AVStream* audio_ = nullptr;
+    int64_t startTime_ = 0;  // in AV_TIME_BASE units
+};
+
+}  // namespace vrel::mmstream

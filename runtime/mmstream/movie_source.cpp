@@ -1,0 +1,300 @@
+#include "runtime/mmstream/movie_source.h"
+
+#include <algorithm>
+
+namespace vrel::mmstream {
+namespace {
+
+constexpr int kPacketSlots = 512;
+// About a second of packets is read ahead; far more only when one stream starves.
+constexpr StreamTicks kReadAhead = std::chrono::seconds(1);
+constexpr int64_t kMaxQueuedBytes = 16 << 20;
+constexpr int kSeekAttempts = 4;
+
+StreamTicks FrameDurationOf(const AVStream* stream) {
+    AVRational rate =
+        stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) {
+        return StreamTicks{400'000};  // 25 frames per second when the file does not say
+    }
+    return TicksFrom(1, av_inv_q(rate));
+}
+
+}  // namespace
+
+struct MovieSource::Track {
+    StreamDecoder decoder;
+    PacketQueue packets{kPacketSlots};
+    int64_t start = 0;  // stream time zero, in this stream's time base
+    bool drainSent = false;
+    bool finished = false;
+
+    void Reset() {
+        decoder.Flush();
+        packets.Clear();
+        drainSent = false;
+        finished = false;
+    }
+};
+
+MovieSource::MovieSource(std::unique_ptr<MediaFile> file, DecodeTarget* target)
+    : file_(std::move(file)),
+      target_(target),
+      frame_(av_frame_alloc()),
+      packet_(av_packet_alloc()) {
+    if (!frame_ || !packet_) {
+        throw std::bad_alloc();
+    }
+}
+
+MovieSource::~MovieSource() = default;
+
+std::unique_ptr<MovieSource> MovieSource::Create(std::unique_ptr<MediaFile> file, bool wantVideo,
+                                                 bool wantAudio, DecodeTarget* target,
+                                                 std::string* cause) {
+    std::unique_ptr<MovieSource> source(new MovieSource(std::move(file), target));
+    const MediaFile& f = *source->file_;
+    bool wanted = false;
+    auto open = [&](AVStream* stream, std::unique_ptr<Track>* track) {
+        if (stream == nullptr) {
+            return;
+        }
+        wanted = true;
+        auto opened = std::make_unique<Track>();
+        if (opened->decoder.Open(stream, cause)) {
+            opened->start = f.StartIn(stream);
+            *track = std::move(opened);
+        }
+    };
+    open(wantVideo ? f.Video() : nullptr, &source->video_);
+    open(wantAudio ? f.Audio() : nullptr, &source->audio_);
+    if (wanted && !source->video_ && !source->audio_) {
+        return nullptr;
+    }
+    if (source->video_) {
+        source->frameDuration_ = FrameDurationOf(f.Video());
+    }
+    return source;
+}
+
+std::optional<VideoFormat> MovieSource::Video() const {
+    if (!video_) {
+        return std::nullopt;
+    }
+    const AVCodecContext* c = video_->decoder.Context();
+    return VideoFormat{c->width, c->height, frameDuration_};
+}
+
+int MovieSource::AudioRate() const {
+    return audio_ ? audio_->decoder.Context()->sample_rate : 0;
+}
+
+int MovieSource::AudioChannels() const {
+    return audio_ ? audio_->decoder.Context()->ch_layout.nb_channels : 0;
+}
+
+void MovieSource::SetRenderer(AudioRenderer* renderer) {
+    renderer_ = renderer;
+    if (renderer_ == nullptr) {
+        audio_.reset();
+    }
+}
+
+bool MovieSource::Step() {
+    return DecodeAudio() || DecodeVideo() || ReadPacket();
+}
+
+MovieSource::Pumped MovieSource::Pump(Track& track) {
+    if (track.finished) {
+        return Pumped::Idle;
+    }
+    int result = track.decoder.Receive(frame_.get());
+    if (result >= 0) {
+        return Pumped::Frame;
+    }
+    if (result == AVERROR_EOF) {
+        track.finished = true;
+        return Pumped::Ended;
+    }
+    // Needs input (or the last frame was damaged): feed the next packet, or say that no
+    // more will come.
+    if (!track.packets.Empty()) {
+        track.packets.PopInto(packet_.get());
+        track.decoder.Send(packet_.get());  // a damaged packet is simply skipped
+        av_packet_unref(packet_.get());
+        return Pumped::Progress;
+    }
+    if (demuxEnded_ && !track.drainSent) {
+        track.decoder.Send(nullptr);
+        track.drainSent = true;
+        return Pumped::Progress;
+    }
+    return Pumped::Idle;
+}
+
+bool MovieSource::DecodeAudio() {
+    if (!audio_ || renderer_ == nullptr) {
+        return false;
+    }
+    if (renderer_->FlushPending()) {
+        return true;
+    }
+    if (!renderer_->WantsMore()) {
+        return false;
+    }
+    switch (Pump(*audio_)) {
+        case Pumped::Frame:
+            renderer_->Queue(frame_.get(), AudioStart(frame_.get()));
+            av_frame_unref(frame_.get());
+            return true;
+        case Pumped::Ended:
+            target_->AudioEnded();
+            return true;
+        case Pumped::Progress:
+            return true;
+        case Pumped::Idle:
+            break;
+    }
+    return false;
+}
+
+bool MovieSource::DecodeVideo() {
+    if (!video_ || video_->finished || !target_->VideoRoom()) {
+        return false;
+    }
+    switch (Pump(*video_)) {
+        case Pumped::Frame:
+            HandleVideoFrame();
+            return true;
+        case Pumped::Ended:
+            target_->VideoEnded(videoEnd_);
+            return true;
+        case Pumped::Progress:
+            return true;
+        case Pumped::Idle:
+            break;
+    }
+    return false;
+}
+
+void MovieSource::HandleVideoFrame() {
+    QueuedFrame times{VideoStart(frame_.get()), frameDuration_};
+    if (seek_.firstFrame) {
+        seek_.firstFrame = false;
+        if (SeekLandedLate(times.start)) {
+            av_frame_unref(frame_.get());
+            RetrySeekEarlier();
+            return;
+        }
+    }
+    if (seek_.active && times.End() <= seek_.target) {
+        av_frame_unref(frame_.get());  // decoded only to reach the target
+        return;
+    }
+    seek_.active = false;
+    videoEnd_ = std::max(videoEnd_, times.End());
+    target_->PushVideo(frame_.get(), times);
+}
+
+StreamTicks MovieSource::VideoStart(const AVFrame* frame) {
+    int64_t pts = frame->best_effort_timestamp;
+    lastVideoStart_ = pts == AV_NOPTS_VALUE
+                          ? lastVideoStart_ + frameDuration_
+                          : TicksFrom(pts - video_->start, video_->decoder.Stream()->time_base);
+    return lastVideoStart_;
+}
+
+StreamTicks MovieSource::AudioStart(const AVFrame* frame) const {
+    int64_t pts = frame->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) {
+        return StreamTicks{0};  // placed after the sound before it
+    }
+    return TicksFrom(pts - audio_->start, audio_->decoder.Stream()->time_base);
+}
+
+bool MovieSource::ReadPacket() {
+    if (demuxEnded_ || !WantsPackets()) {
+        return false;
+    }
+    int result = file_->Read(packet_.get());
+    if (result == AVERROR(EAGAIN)) {
+        return true;
+    }
+    if (result < 0) {
+        demuxEnded_ = true;  // the end, or a read error: either way no more packets
+        return true;
+    }
+    if (Track* track = TrackOf(packet_->stream_index)) {
+        StreamTicks duration = TicksFrom(packet_->duration, track->decoder.Stream()->time_base);
+        if (duration <= StreamTicks{0} && track == video_.get()) {
+            duration = frameDuration_;
+        }
+        track->packets.Push(packet_.get(), duration);
+    }
+    av_packet_unref(packet_.get());
+    return true;
+}
+
+bool MovieSource::WantsPackets() const {
+    int64_t bytes = 0;
+    StreamTicks queued{0};
+    bool starving = false;
+    for (const Track* track : {video_.get(), audio_.get()}) {
+        if (track == nullptr) {
+            continue;
+        }
+        if (track->packets.Full()) {
+            return false;
+        }
+        bytes += track->packets.Bytes();
+        queued = std::max(queued, track->packets.Duration());
+        starving = starving || (track->packets.Empty() && !track->finished);
+    }
+    return bytes < kMaxQueuedBytes && (queued < kReadAhead || starving);
+}
+
+MovieSource::Track* MovieSource::TrackOf(int streamIndex) const {
+    for (Track* track : {video_.get(), audio_.get()}) {
+        if (track != nullptr && track->decoder.Stream()->index == streamIndex) {
+            return track;
+        }
+    }
+    return nullptr;
+}
+
+void MovieSource::Seek(StreamTicks position) {
+    seek_ = SeekState{video_ != nullptr, video_ != nullptr, position, 0, true};
+    videoEnd_ = position;
+    lastVideoStart_ = position - frameDuration_;
+    SeekFile(position);
+}
+
+void MovieSource::SeekFile(StreamTicks position) {
+    file_->Seek(position, &seek_.fromStart);
+    for (Track* track : {video_.get(), audio_.get()}) {
+        if (track != nullptr) {
+            track->Reset();
+        }
+    }
+    demuxEnded_ = false;
+    if (renderer_ != nullptr) {
+        renderer_->Restart(seek_.target);
+    }
+}
+
+// Seeking by timestamp may land after the target (no keyframe where the index said); the
+// first picture shows it, and reading starts again further back.
+bool MovieSource::SeekLandedLate(StreamTicks firstStart) const {
+    return !seek_.fromStart && seek_.attempts < kSeekAttempts &&
+           firstStart > seek_.target + frameDuration_ / 2;
+}
+
+void MovieSource::RetrySeekEarlier() {
+    ++seek_.attempts;
+    StreamTicks back = std::chrono::seconds(1) * (1 << seek_.attempts);
+    seek_.firstFrame = true;
+    seek_.active = true;
+    SeekFile(seek_.attempts >= kSeekAttempts - 1 ? StreamTicks{0} : seek_.target - back);
+}
+
+}  // namespace vrel::mmstream

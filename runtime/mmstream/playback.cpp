@@ -1,0 +1,302 @@
+#include "runtime/mmstream/playback.h"
+
+#include <cstdio>
+
+#include "runtime/mmstream/stream_service.h"
+
+namespace vrel::mmstream {
+namespace {
+
+// How long SetRunning(true) waits for the first picture and some sound.
+constexpr std::chrono::milliseconds kPrerollLimit{500};
+// The decode thread looks again this often while running (stale pictures, sound to refill).
+constexpr std::chrono::milliseconds kRunningPoll{10};
+constexpr std::chrono::milliseconds kStoppedPoll{200};
+// Waits for a picture are cut into slices so clock corrections are seen.
+constexpr std::chrono::milliseconds kWaitSlice{100};
+
+}  // namespace
+
+std::shared_ptr<Playback> Playback::Create() {
+    std::shared_ptr<Playback> playback(new Playback());
+    StreamService::Get().Add(playback);
+    return playback;
+}
+
+Playback::Playback() = default;
+
+Playback::~Playback() {
+    StreamService::Get().Remove(this);
+    Shutdown();
+}
+
+HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio) {
+    HRESULT result = S_OK;
+    std::string cause;
+    std::unique_ptr<MovieSource> source;
+    if (std::unique_ptr<MediaFile> file = MediaFile::Open(name, &result, &cause)) {
+        source = MovieSource::Create(std::move(file), wantVideo, wantAudio, this, &cause);
+        result = source ? S_OK : VFW_E_UNSUPPORTED_STREAM;
+    }
+    if (!source) {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), cause.c_str());
+        return result;
+    }
+    source_ = std::move(source);
+    AttachSound();
+    {
+        std::lock_guard lock(mutex_);
+        clock_ = std::make_unique<StreamClock>(audio_ ? &audio_->Position() : nullptr);
+        video_ = source_->Video();
+        duration_ = source_->Duration();
+        hasSound_ = audio_ != nullptr;
+        opened_ = true;
+    }
+    if (audio_) {
+        audio_->Start();
+    }
+    decoder_ = std::thread([this] { DecodeLoop(); });
+    return S_OK;
+}
+
+// Sound plays only where there is a device; without one the picture plays alone.
+void Playback::AttachSound() {
+    if (!source_->HasAudio()) {
+        return;
+    }
+    std::string reason;
+    audio_ = AudioRenderer::Open(source_->AudioRate(), source_->AudioChannels(), &reason);
+    if (!audio_) {
+        StreamService::Get().ReportNoAudioDevice(reason);
+    }
+    source_->SetRenderer(audio_.get());
+}
+
+bool Playback::IsOpen() const {
+    std::lock_guard lock(mutex_);
+    return opened_ && !closing_;
+}
+
+std::optional<VideoFormat> Playback::Video() const {
+    std::lock_guard lock(mutex_);
+    return video_;
+}
+
+std::optional<StreamTicks> Playback::Duration() const {
+    std::lock_guard lock(mutex_);
+    return duration_;
+}
+
+bool Playback::HasSound() const {
+    std::lock_guard lock(mutex_);
+    return hasSound_;
+}
+
+void Playback::SetRunning(bool run) {
+    std::unique_lock lock(mutex_);
+    if (!opened_ || closing_ || running_ == run) {
+        return;
+    }
+    if (run) {
+        WaitForPreroll(lock);
+        if (closing_ || running_) {
+            return;
+        }
+    }
+    MonoTime now = MonoClock::now();
+    running_ = run;
+    if (run) {
+        clock_->Run(now);  // before the sound, so its first report counts
+    }
+    if (audio_) {
+        audio_->SetRunning(run);
+    }
+    if (!run) {
+        clock_->Stop(now);
+    }
+    changed_.notify_all();
+    lock.unlock();
+    WakeDecoder();
+}
+
+bool Playback::Prerolled() const {
+    bool picture = !video_ || !frames_.Empty() || videoEnded_;
+    bool sound = !audio_ || audioEnded_ || audio_->Prerolled();
+    return picture && sound;
+}
+
+// Starting waits (briefly) for the first picture and some sound, so the first frame is not
+// already late and the first sound is not cut.
+void Playback::WaitForPreroll(std::unique_lock<std::mutex>& lock) {
+    MonoTime deadline = MonoClock::now() + kPrerollLimit;
+    while (!closing_ && !Prerolled() && MonoClock::now() < deadline) {
+        changed_.wait_for(lock, std::chrono::milliseconds(2));
+    }
+}
+
+bool Playback::Running() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+StreamTicks Playback::Time() {
+    std::lock_guard lock(mutex_);
+    return clock_ ? clock_->Now(MonoClock::now()) : StreamTicks{0};
+}
+
+bool Playback::ClockFollowsSound() {
+    std::lock_guard lock(mutex_);
+    return clock_ && clock_->FollowingAudio(MonoClock::now());
+}
+
+void Playback::Seek(StreamTicks position) {
+    if (!IsOpen()) {
+        return;
+    }
+    ++controlWaiting_;
+    {
+        std::lock_guard sourceLock(sourceMutex_);
+        if (source_) {
+            source_->Seek(position);  // the sound restarts there too
+        }
+        std::lock_guard lock(mutex_);
+        frames_.Clear();
+        videoEnded_ = false;
+        audioEnded_ = false;
+        videoEnd_ = position;
+        clock_->SetPosition(position, MonoClock::now());
+        changed_.notify_all();
+    }
+    --controlWaiting_;
+    WakeDecoder();
+}
+
+Playback::Next Playback::NextFrame(AVFrame* into, QueuedFrame* times) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (!running_ || closing_) {
+            return Next::NotRunning;
+        }
+        MonoTime now = MonoClock::now();
+        MonoTime wakeAt = now + kWaitSlice;
+        if (std::optional<Next> result = TakeDueFrame(into, times, now, &wakeAt)) {
+            lock.unlock();
+            WakeDecoder();  // room in the queue
+            return *result;
+        }
+        changed_.wait_until(lock, wakeAt);
+    }
+}
+
+std::optional<Playback::Next> Playback::TakeDueFrame(AVFrame* into, QueuedFrame* times,
+                                                     MonoTime now, MonoTime* wakeAt) {
+    if (!video_) {
+        return Next::EndOfStream;  // no picture: the movie has nothing to show
+    }
+    StreamTicks clock = clock_->Now(now);
+    while (!frames_.Empty()) {
+        const QueuedFrame& front = frames_.Front();
+        bool late = clock >= front.End();
+        if (late && (frames_.Size() > 1 || videoEnded_)) {
+            frames_.DropFront();  // a later picture is due already
+            continue;
+        }
+        if (clock >= front.start || late) {
+            *times = front;
+            frames_.PopInto(into);
+            return Next::Frame;
+        }
+        *wakeAt = std::min(*wakeAt, clock_->When(front.start, now));
+        return std::nullopt;
+    }
+    if (videoEnded_) {
+        if (clock >= videoEnd_) {
+            return Next::EndOfStream;
+        }
+        *wakeAt = std::min(*wakeAt, clock_->When(videoEnd_, now));
+    }
+    return std::nullopt;  // the decoder is behind: wait for its picture
+}
+
+bool Playback::VideoRoom() {
+    std::lock_guard lock(mutex_);
+    StreamTicks clock = clock_->Now(MonoClock::now());
+    while (frames_.Full() && frames_.Front().End() <= clock) {
+        frames_.DropFront();  // nobody took it in time
+    }
+    return !frames_.Full();
+}
+
+void Playback::PushVideo(AVFrame* frame, QueuedFrame times) {
+    std::lock_guard lock(mutex_);
+    frames_.Push(frame, times);
+    changed_.notify_all();
+}
+
+void Playback::VideoEnded(StreamTicks end) {
+    std::lock_guard lock(mutex_);
+    videoEnded_ = true;
+    videoEnd_ = end;
+    changed_.notify_all();
+}
+
+void Playback::AudioEnded() {
+    std::lock_guard lock(mutex_);
+    audioEnded_ = true;
+    changed_.notify_all();
+}
+
+void Playback::DecodeLoop() {
+    while (!stopDecoding_.load()) {
+        uint64_t seen = wakeGeneration_.load();
+        bool worked = false;
+        if (controlWaiting_.load() == 0) {
+            std::lock_guard lock(sourceMutex_);
+            worked = source_->Step();
+        }
+        if (!worked) {
+            WaitForWork(seen);
+        }
+    }
+}
+
+void Playback::WaitForWork(uint64_t seenGeneration) {
+    auto poll = Running() ? kRunningPoll : kStoppedPoll;
+    std::unique_lock lock(wakeMutex_);
+    wake_.wait_for(lock, poll, [&] {
+        return wakeGeneration_.load() != seenGeneration || stopDecoding_.load();
+    });
+}
+
+void Playback::WakeDecoder() {
+    {
+        std::lock_guard lock(wakeMutex_);
+        ++wakeGeneration_;
+    }
+    wake_.notify_one();
+}
+
+void Playback::Shutdown() {
+    std::lock_guard guard(shutdownMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+        running_ = false;
+        if (clock_) {
+            clock_->Stop(MonoClock::now());  // no longer reads the sound's reports
+        }
+        changed_.notify_all();
+    }
+    stopDecoding_ = true;
+    WakeDecoder();
+    if (decoder_.joinable()) {
+        decoder_.join();
+    }
+    std::lock_guard sourceLock(sourceMutex_);
+    source_.reset();
+    audio_.reset();  // closes the device: SDL's audio thread ends here
+    std::lock_guard lock(mutex_);
+    frames_.Clear();
+}
+
+}  // namespace vrel::mmstream

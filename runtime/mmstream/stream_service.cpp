@@ -1,0 +1,54 @@
+#include "runtime/mmstream/stream_service.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "runtime/mmstream/mmstream_runtime.h"
+#include "runtime/mmstream/playback.h"
+
+namespace vrel::mmstream {
+
+StreamService& StreamService::Get() {
+    static StreamService service;
+    return service;
+}
+
+void StreamService::Add(const std::shared_ptr<Playback>& playback) {
+    std::lock_guard lock(mutex_);
+    live_.emplace_back(playback.get(), playback);
+}
+
+void StreamService::Remove(const Playback* playback) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(live_, [playback](const auto& entry) { return entry.first == playback; });
+}
+
+void StreamService::StopAll() {
+    std::vector<std::shared_ptr<Playback>> alive;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& entry : live_) {
+            if (std::shared_ptr<Playback> playback = entry.second.lock()) {
+                alive.push_back(std::move(playback));
+            }
+        }
+    }
+    for (const std::shared_ptr<Playback>& playback : alive) {
+        playback->Shutdown();
+    }
+}
+
+void StreamService::ReportNoAudioDevice(const std::string& reason) {
+    std::lock_guard lock(mutex_);
+    if (!noAudioDeviceReported_) {
+        noAudioDeviceReported_ = true;
+        std::fprintf(stderr, "vrel: no sound device (%s); movies play without sound\n",
+                     reason.c_str());
+    }
+}
+
+void StopAllStreams() {
+    StreamService::Get().StopAll();
+}
+
+}  // namespace vrel::mmstream
