@@ -58,9 +58,12 @@ FontMetrics ScaleFontMetrics(int height, const FaceUnits& units) {
         return ScaleForCell(ClampPixels(height == 0 ? kDefaultCellHeight : height), upem, ascent,
                             descent);
     }
+    // Negative: the em is given; a face with absurd design metrics still gets a bounded cell.
     const int em = ClampPixels(-static_cast<int64_t>(height));
-    return FontMetrics{em, static_cast<int>(RoundDiv(em * ascent, upem)),
-                       static_cast<int>(RoundDiv(em * descent, upem))};
+    auto scale = [&](int64_t units) {
+        return static_cast<int>(std::min<int64_t>(RoundDiv(em * units, upem), kMaxFontPixels));
+    };
+    return FontMetrics{em, scale(ascent), scale(descent)};
 }
 
 // ---- SizedFont ----

@@ -36,6 +36,7 @@ struct FontMetrics {
     int descent = 0;
 
     int CellHeight() const { return ascent + descent; }
+    bool operator==(const FontMetrics&) const = default;
 };
 
 // The platform's height rule: a positive height is the cell height, and the em is
@@ -111,6 +112,9 @@ class FontLibrary {
     // The requested face at the requested size; a face that cannot be found or loaded
     // falls back to the default sans face. Null only when no face loads at all.
     std::unique_ptr<SizedFont> Open(const FontRequest& request);
+    // Process exit: gives the font matcher's resources back; open fonts keep working,
+    // new faces are no longer found.
+    void ReleaseMatcher() { matcher_.Release(); }
     // How many glyphs have been rasterised so far, by every font.
     long Rasterisations() const { return rasterisations_; }
 

@@ -36,8 +36,13 @@ PatternPtr BuildPattern(const FaceQuery& query) {
 FontMatcher::FontMatcher() : config_(FcInitLoadConfigAndFonts()) {}
 
 FontMatcher::~FontMatcher() {
+    Release();
+}
+
+void FontMatcher::Release() {
     if (config_ != nullptr) {
         FcConfigDestroy(config_);
+        config_ = nullptr;
     }
 }
 

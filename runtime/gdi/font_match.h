@@ -33,6 +33,8 @@ class FontMatcher {
     // Liberation Sans); a family it does not know gives its default sans face. Nullopt
     // only when Fontconfig has no usable font at all.
     std::optional<FaceLocation> Match(const FaceQuery& query) const;
+    // Gives Fontconfig's configuration back; Match finds nothing afterwards.
+    void Release();
 
   private:
     _FcConfig* config_ = nullptr;

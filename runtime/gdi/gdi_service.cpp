@@ -1,5 +1,6 @@
 #include "runtime/gdi/gdi_service.h"
 
+#include <cstdlib>
 #include <utility>
 
 namespace vrel::gdi {
@@ -43,6 +44,15 @@ GdiService& GdiService::Get() {
 
 GdiService::GdiService() {
     MakeStockObjects();
+    std::atexit(&GdiService::ReleaseAtExit);
+}
+
+// The service itself outlives exit, but Fontconfig's configuration is given back: its
+// memory is the one thing the leak checker cannot follow from a live pointer.
+void GdiService::ReleaseAtExit() {
+    GdiService& gdi = Get();
+    auto lock = gdi.Lock();
+    gdi.fonts_.ReleaseMatcher();
 }
 
 void GdiService::MakeStockObjects() {

@@ -84,6 +84,7 @@ class GdiService {
 
   private:
     GdiService();
+    static void ReleaseAtExit();
     void MakeStockObjects();
     void Unselect(GdiObject* object);
 
