@@ -10,6 +10,7 @@
 #include "platform/win32.h"
 #include "runtime/mmstream/mmstream_runtime.h"
 #include "runtime/screen/screen.h"
+#include "runtime/user/port_service.h"
 #include "runtime/user/user_runtime.h"
 
 namespace {
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(&moduleAnchor);
     int result = WinMain(instance, nullptr, commandLine.data(), SW_SHOWDEFAULT);
     vrel::mmstream::StopAllStreams();
+    vrel::user::port::StopListening();
     vrel::screen::Screen::Shutdown();
     std::fflush(nullptr);
     std::exit(result);

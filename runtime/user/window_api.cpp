@@ -5,6 +5,7 @@
 
 #include "runtime/common/rect.h"
 #include "runtime/screen/screen.h"
+#include "runtime/user/port_service.h"
 #include "runtime/user/user_internal.h"
 #include "runtime/user/user_runtime.h"
 #include "runtime/user/window_manager.h"
@@ -76,6 +77,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     info.owner = parent;
     info.isMessageBox = info.className == vrel::user::kDialogClassName;
     HWND window = wm.AddWindow(info);
+    vrel::user::port::EnsureListening();
     if (!SendMessageA(window, WM_NCCREATE, 0, 0) || SendMessageA(window, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(window);
         return nullptr;

@@ -1,0 +1,154 @@
+#include "runtime/user/port_handler.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "runtime/user/message_queue.h"
+#include "runtime/user/user_internal.h"
+#include "runtime/user/user_runtime.h"
+#include "runtime/user/window_manager.h"
+
+namespace vrel::user::port {
+namespace {
+
+// How often a waiting send looks at the port's stop flag.
+constexpr std::chrono::milliseconds kSendSlice{20};
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+bool Matches(const std::optional<std::string>& wanted, const std::string& actual) {
+    return !wanted || SameNoCase(*wanted, actual);
+}
+
+std::string_view BoxKind(UINT type) {
+    switch (type) {
+        case MB_YESNO:
+            return "yesno";
+        case MB_OKCANCEL:
+            return "okcancel";
+        default:
+            return "ok";
+    }
+}
+
+std::vector<std::string> List() {
+    std::vector<std::string> lines;
+    for (const TopLevelWindow& window : TopLevelWindows()) {
+        lines.push_back("window " + Quote(window.className) + " " + Quote(window.title));
+    }
+    const size_t windows = lines.size();
+    if (auto box = TopMessageBox()) {
+        lines.push_back("box " + Quote(box->caption) + " " + Quote(box->text) + " " +
+                        std::string(BoxKind(box->type)));
+    }
+    lines.push_back(OkLine(std::to_string(windows)));
+    return lines;
+}
+
+std::string NoWindowLine(const WindowTarget& target) {
+    auto name = [](const std::optional<std::string>& value) {
+        return value ? Quote(*value) : std::string("*");
+    };
+    return ErrorLine(ErrorCode::NoWindow, "no top-level window of class " + name(target.className) +
+                                              " titled " + name(target.title));
+}
+
+std::string Post(HWND window, const Request& request) {
+    if (PostMessageA(window, request.message, request.FullWParam(), request.FullLParam())) {
+        return OkLine();
+    }
+    if (!IsWindow(window)) {
+        return NoWindowLine(request.target);
+    }
+    return ErrorLine(ErrorCode::QueueFull, "the window's message queue is full");
+}
+
+std::shared_ptr<CrossThreadSend> QueueSend(HWND window, const Request& request) {
+    auto send = std::make_shared<CrossThreadSend>();
+    send->msg.hwnd = window;
+    send->msg.message = request.message;
+    send->msg.wParam = request.FullWParam();
+    send->msg.lParam = request.FullLParam();
+    WindowManager::Get().Queue().PushSend(send);
+    WakeWindowThread();
+    return send;
+}
+
+// As SendFromOtherThread, but the wait also ends when the port stops: at process exit the
+// window's thread has left its loop and will never answer.
+std::string Send(HWND window, const Request& request, const std::atomic<bool>& stopping) {
+    using std::chrono::milliseconds;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + milliseconds(request.timeoutMs);
+    auto send = QueueSend(window, request);
+    LRESULT result = 0;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+        const auto slice = std::min(kSendSlice, std::max(left, milliseconds(0)));
+        if (send->WaitForAnswer(static_cast<int>(slice.count()), &result)) {
+            return OkLine(std::to_string(result));
+        }
+        if (stopping.load()) {
+            return ErrorLine(ErrorCode::Stopped, "the port is shutting down");
+        }
+        if (Clock::now() >= deadline) {
+            return ErrorLine(ErrorCode::Timeout, "no answer within " +
+                                                     std::to_string(request.timeoutMs) +
+                                                     " ms (the window may still handle it)");
+        }
+    }
+}
+
+std::string Answer(int answer) {
+    if (AnswerMessageBox(answer)) {
+        return OkLine();
+    }
+    if (TopMessageBox()) {
+        return ErrorLine(ErrorCode::NoButton, "the open message box has no such button");
+    }
+    return ErrorLine(ErrorCode::NoBox, "no message box is open");
+}
+
+}  // namespace
+
+HWND FindTargetWindow(const WindowTarget& target) {
+    for (const TopLevelWindow& window : TopLevelWindows()) {
+        if (Matches(target.className, window.className) && Matches(target.title, window.title)) {
+            return window.handle;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> HandleRequest(const Request& request, const std::atomic<bool>& stopping) {
+    switch (request.verb) {
+        case Verb::List:
+            return List();
+        case Verb::Answer:
+            return {Answer(request.answer)};
+        case Verb::Post:
+        case Verb::Send:
+            break;
+    }
+    HWND window = FindTargetWindow(request.target);
+    if (window == nullptr) {
+        return {NoWindowLine(request.target)};
+    }
+    return {request.verb == Verb::Post ? Post(window, request) : Send(window, request, stopping)};
+}
+
+std::vector<std::string> HandleLine(std::string_view line, const std::atomic<bool>& stopping) {
+    ParseResult parsed = ParseRequest(line);
+    if (!parsed.request) {
+        return {ErrorLine(parsed.error, parsed.detail)};
+    }
+    return HandleRequest(*parsed.request, stopping);
+}
+
+}  // namespace vrel::user::port

@@ -1,0 +1,73 @@
+#include "runtime/user/port_menu.h"
+
+namespace vrel::user::port {
+namespace {
+
+constexpr int kMaxDepth = 8;
+constexpr UINT kNoId = 0xFFFFFFFF;
+
+// "&Open\tCtrl+O" → "Open"; "&&" stays one '&'.
+std::string PlainItemText(const std::string& text) {
+    std::string plain;
+    for (size_t i = 0; i < text.size() && text[i] != '\t'; ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) {
+            ++i;
+        }
+        plain += text[i];
+    }
+    return plain;
+}
+
+std::string ItemText(HMENU menu, int position) {
+    char text[256] = {};
+    GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+void Collect(HMENU menu, int depth, std::vector<MenuCommand>* out) {
+    const int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        if (HMENU popup = GetSubMenu(menu, position)) {
+            if (depth < kMaxDepth) {
+                Collect(popup, depth + 1, out);
+            }
+            continue;
+        }
+        const UINT id = GetMenuItemID(menu, position);
+        std::string name = PlainItemText(ItemText(menu, position));
+        if (id != 0 && id != kNoId && !name.empty()) {
+            out->push_back(MenuCommand{std::move(name), id});
+        }
+    }
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::vector<MenuCommand> MenuCommands(HMENU menu) {
+    std::vector<MenuCommand> commands;
+    Collect(menu, 0, &commands);
+    return commands;
+}
+
+std::optional<UINT> FindMenuCommand(const std::vector<MenuCommand>& commands,
+                                    std::string_view name) {
+    for (const MenuCommand& command : commands) {
+        if (command.name.size() != name.size()) {
+            continue;
+        }
+        bool same = true;
+        for (size_t i = 0; i < name.size() && same; ++i) {
+            same = Lower(command.name[i]) == Lower(name[i]);
+        }
+        if (same) {
+            return command.id;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace vrel::user::port

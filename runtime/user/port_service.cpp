@@ -1,0 +1,113 @@
+#include "runtime/user/port_service.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+#include "runtime/user/port_directory.h"
+#include "runtime/user/port_server.h"
+
+namespace vrel::user::port {
+namespace {
+
+bool SettingAllowsPort() {
+    const char* port = std::getenv("VREL_PORT");
+    if (port != nullptr && std::string_view(port) == "off") {
+        return false;
+    }
+    if (port != nullptr && std::string_view(port) == "on") {
+        return true;
+    }
+    const char* screen = std::getenv("VREL_SCREEN");
+    return screen == nullptr || std::string_view(screen) != "none";
+}
+
+// The port's state: at most one server per process.
+class PortService {
+  public:
+    static PortService& Get() {
+        static PortService service;
+        return service;
+    }
+
+    void EnsureListening() {
+        if (tried_.exchange(true)) {
+            return;  // cheap: called for every window made
+        }
+        if (!SettingAllowsPort()) {
+            return;
+        }
+        if (std::string error = StartIn(DefaultPortDirectory()); !error.empty()) {
+            std::fprintf(stderr, "vrelintro: no message port (%s)\n", error.c_str());
+        }
+    }
+
+    std::string StartIn(const std::string& directory) {
+        std::lock_guard lock(mutex_);
+        if (server_) {
+            return "the port is already listening at " + server_->SocketPath();
+        }
+        std::string error;
+        if (!CheckPortDirectory(directory, true, &error)) {
+            return error;
+        }
+        CleanAndListPorts(directory, getpid());
+        server_ = PortServer::Start(SocketPathFor(directory, getpid()), &error);
+        if (!server_) {
+            return error;
+        }
+        if (!atExitRegistered_) {
+            atExitRegistered_ = std::atexit(&StopListening) == 0;  // a last chance at exit
+        }
+        return "";
+    }
+
+    void Stop() {
+        std::unique_ptr<PortServer> server;
+        {
+            std::lock_guard lock(mutex_);
+            server = std::move(server_);
+        }
+        if (server) {
+            server->Stop();
+        }
+    }
+
+    std::string Path() {
+        std::lock_guard lock(mutex_);
+        return server_ ? server_->SocketPath() : std::string();
+    }
+
+  private:
+    PortService() = default;
+
+    std::atomic<bool> tried_{false};
+    std::mutex mutex_;
+    std::unique_ptr<PortServer> server_;
+    bool atExitRegistered_ = false;
+};
+
+}  // namespace
+
+void EnsureListening() {
+    PortService::Get().EnsureListening();
+}
+
+void StopListening() {
+    PortService::Get().Stop();
+}
+
+std::string StartListeningIn(const std::string& directory) {
+    return PortService::Get().StartIn(directory);
+}
+
+std::string ListeningPath() {
+    return PortService::Get().Path();
+}
+
+}  // namespace vrel::user::port
