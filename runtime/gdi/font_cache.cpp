@@ -97,12 +97,11 @@ void SizedFont::Rasterise(unsigned char character, Glyph* glyph) {
     glyph->top = slot->bitmap_top;
     // The normal render mode gives 256-level coverage; anything else is left blank.
     if (slot->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
-        StoreBitmap(&slot->bitmap, glyph);
+        StoreBitmap(slot->bitmap, glyph);
     }
 }
 
-void SizedFont::StoreBitmap(const void* ftBitmap, Glyph* glyph) {
-    const auto& bitmap = *static_cast<const FT_Bitmap*>(ftBitmap);
+void SizedFont::StoreBitmap(const FT_Bitmap& bitmap, Glyph* glyph) {
     glyph->width = static_cast<int>(bitmap.width);
     glyph->height = static_cast<int>(bitmap.rows);
     glyph->offset = coverage_.size();

@@ -18,6 +18,7 @@
 struct FT_LibraryRec_;
 struct FT_FaceRec_;
 struct FT_SizeRec_;
+struct FT_Bitmap_;
 
 namespace vrel::gdi {
 
@@ -91,7 +92,7 @@ class SizedFont {
 
   private:
     void Rasterise(unsigned char character, Glyph* glyph);
-    void StoreBitmap(const void* ftBitmap, Glyph* glyph);
+    void StoreBitmap(const FT_Bitmap_& bitmap, Glyph* glyph);
 
     FT_FaceRec_* face_;
     FT_SizeRec_* size_;

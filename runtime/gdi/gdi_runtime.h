@@ -1,5 +1,12 @@
 // Device contexts on any 32-bit pixel buffer: what DirectDraw surfaces, windows and message
 // boxes draw through.
+//
+// GDI calls are safe from any thread (one lock guards the handle tables). Handles are
+// checked before use: an unknown or deleted handle gives the call's failure result.
+// DeleteObject on an object still selected into a context succeeds and kills the handle at
+// once, but the object lives on until the last context deselects it (or is deleted), so
+// drawing never touches freed memory. Text ink stays inside the cell that
+// GetTextExtentPoint32A measures.
 #pragma once
 
 #include "platform/win32.h"

@@ -191,6 +191,30 @@ TEST_F(TextTest, TextDrawnAgainRasterisesNothing) {
     EXPECT_EQ(vrel::gdi::testing::GlyphRasterisations(), afterFirst + 1) << "only the new '!'";
 }
 
+// Fonts of one face share it in FreeType; each must still rasterise at its own size.
+TEST_F(TextTest, FontsSharingAFaceKeepTheirOwnSizes) {
+    Canvas canvas(16, 16, 0);
+    ScopedDc dc(canvas.Buffer());
+    LONG alone = 0;
+    {
+        ScopedObject font(CreateIntroFont(20));
+        SelectObject(dc.Get(), font.Get());
+        alone = Extent(dc.Get(), kLine, kLineLength).cx;
+        SelectObject(dc.Get(), GetStockObject(SYSTEM_FONT));
+    }
+    ScopedObject small(CreateIntroFont(20));
+    ScopedObject large(CreateIntroFont(60));
+    EXPECT_EQ(testing::QueryFontFile(small.Get()), testing::QueryFontFile(large.Get()));
+    SelectObject(dc.Get(), large.Get());
+    const LONG largeWidth = Extent(dc.Get(), kLine, kLineLength).cx;
+    SelectObject(dc.Get(), small.Get());
+    EXPECT_EQ(Extent(dc.Get(), kLine, kLineLength).cx, alone);
+    SelectObject(dc.Get(), large.Get());
+    EXPECT_EQ(Extent(dc.Get(), kLine, kLineLength).cx, largeWidth);
+    EXPECT_GT(largeWidth, 2 * alone);
+    SelectObject(dc.Get(), GetStockObject(SYSTEM_FONT));
+}
+
 TEST_F(TextTest, UnknownFaceFallsBackAndStillDraws) {
     for (LPCSTR face : {"No Such Face At All", "", static_cast<LPCSTR>(nullptr)}) {
         SCOPED_TRACE(face != nullptr ? face : "(null)");
