@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "runtime/common/rect.h"
 
 namespace vrel::ddraw {
@@ -52,6 +56,28 @@ void BuildIndexTable(LONG dstStart, int64_t dstLen, LONG srcStart, int64_t srcLe
     }
 }
 
+// Copies a row of pixels. Not through memcpy: for rows this long glibc's memcpy uses
+// `rep movsb`, which on some processors (an AMD EPYC here) runs ten times slower when the
+// destination lies 1 to 31 bytes past the source modulo 4 KiB. Two heap blocks of the
+// same page-multiple size (a 640 x 480 framebuffer and surface) sit exactly 16 bytes apart
+// that way. A plain vector loop has no such case and is as fast otherwise.
+void CopyRow(uint32_t* out, const uint32_t* in, size_t count) {
+#if defined(__SSE2__)
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), b);
+    }
+    for (; i < count; ++i) {
+        out[i] = in[i];
+    }
+#else
+    std::memcpy(out, in, count * sizeof(uint32_t));
+#endif
+}
+
 struct AddressRange {
     uintptr_t first;
     uintptr_t last;  // one past the end
@@ -76,9 +102,39 @@ PixelBuffer CopyArea(const PixelBuffer& src, const RECT& r, std::vector<uint32_t
     store->resize(static_cast<size_t>(width) * static_cast<size_t>(height));
     PixelBuffer copy{store->data(), width, height, width};
     for (int y = 0; y < height; ++y) {
-        std::memcpy(copy.Row(y), src.Row(r.top + y) + r.left, sizeof(uint32_t) * width);
+        CopyRow(copy.Row(y), src.Row(r.top + y) + r.left, static_cast<size_t>(width));
     }
     return copy;
+}
+
+// out[i] = in[columns[i]]. The pointers never alias; saying so lets the compiler keep the
+// table in registers instead of reloading it after every store.
+void GatherRow(uint32_t* __restrict out, const uint32_t* __restrict in,
+               const int32_t* __restrict columns, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        out[i] = in[columns[i]];
+    }
+}
+
+// GatherRow for a table that doubles every source pixel (destination twice as wide as
+// the source): each source pixel is loaded once and stored twice, four at a time.
+void DoubleRow(uint32_t* out, const uint32_t* in, const int32_t* columns, size_t count) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    if (count >= 2 && columns[0] != columns[1]) {
+        out[0] = in[columns[0]];  // the clip starts on the second pixel of a pair
+        i = 1;
+    }
+    if (i + 8 <= count) {
+        for (const uint32_t* from = in + columns[i]; i + 8 <= count; i += 8, from += 4) {
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi32(four, four));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4),
+                             _mm_unpackhi_epi32(four, four));
+        }
+    }
+#endif
+    GatherRow(out + i, in, columns + i, count - i);
 }
 
 // Source coordinates for the drawn area, as built by BuildIndexTable.
@@ -86,7 +142,8 @@ struct SourceIndex {
     const int32_t* columns;
     const int32_t* rows;
     RECT drawn;              // the area the tables cover
-    bool contiguousColumns;  // 1:1 horizontally: a row is one memcpy
+    bool contiguousColumns;  // 1:1 horizontally: a row is one straight copy
+    bool doubledColumns;     // 1:2 horizontally: every source pixel twice
 };
 
 // Draws one clip rectangle (inside the drawn area). Destination rows that repeat the
@@ -100,17 +157,19 @@ void DrawPart(const PixelBuffer& dst, const PixelBuffer& from, const RECT& part,
         uint32_t* out = dst.Row(y) + part.left;
         const int32_t sourceRow = index.rows[y - index.drawn.top];
         if (sourceRow == previousRow) {
-            std::memcpy(out, dst.Row(y - 1) + part.left, sizeof(uint32_t) * width);
+            CopyRow(out, dst.Row(y - 1) + part.left, width);
             continue;
         }
         previousRow = sourceRow;
         const uint32_t* in = from.Row(sourceRow);
         if (index.contiguousColumns) {
-            std::memcpy(out, in + columns[0], sizeof(uint32_t) * width);
+            CopyRow(out, in + columns[0], width);
             continue;
         }
-        for (size_t i = 0; i < width; ++i) {
-            out[i] = in[columns[i]];
+        if (index.doubledColumns) {
+            DoubleRow(out, in, columns, width);
+        } else {
+            GatherRow(out, in, columns, width);
         }
     }
 }
@@ -142,8 +201,9 @@ bool StretchBlit(const PixelBuffer& dst, const PixelBuffer& src, const StretchMa
                     drawn.right, &scratch->sourceColumns);
     BuildIndexTable(map.dst.top, Length(map.dst.top, map.dst.bottom), srcRect.top,
                     RectHeight(srcRect), drawn.top, drawn.bottom, &scratch->sourceRows);
+    const int64_t srcWidth = RectWidth(srcRect);
     const SourceIndex index{scratch->sourceColumns.data(), scratch->sourceRows.data(), drawn,
-                            dstWidth == RectWidth(srcRect)};
+                            dstWidth == srcWidth, dstWidth == 2 * srcWidth};
     for (const RECT& clip : clips) {
         const RECT part = IntersectRects(clip, area);
         if (!IsEmptyRect(part)) {
