@@ -16,14 +16,15 @@ RECT ClipBox(int64_t left, int64_t top, int64_t right, int64_t bottom, const REC
 void FillClipped(const PixelBuffer& target, const RECT& box, uint32_t xrgb);
 
 // Mixes src over dst with coverage 0..255 per channel, rounded; 255 gives src exactly.
+// Red and blue travel together in one word (each lane's product fits in 16 bits), and
+// (t + (t >> 8)) >> 8 with t = x + 128 is x / 255 rounded for every x up to 255 × 255.
 constexpr uint32_t BlendXrgb(uint32_t src, uint32_t dst, uint32_t coverage) {
-    uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const uint32_t s = (src >> shift) & 0xFF;
-        const uint32_t d = (dst >> shift) & 0xFF;
-        out |= ((s * coverage + d * (255 - coverage) + 127) / 255) << shift;
-    }
-    return out;
+    const uint32_t inverse = 255 - coverage;
+    uint32_t rb = (src & 0x00FF00FFu) * coverage + (dst & 0x00FF00FFu) * inverse + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    uint32_t g = ((src >> 8) & 0xFFu) * coverage + ((dst >> 8) & 0xFFu) * inverse + 0x80u;
+    g = (g + (g >> 8)) >> 8;
+    return rb | (g << 8);
 }
 
 // A coverage bitmap (width × height bytes, rows packed) to draw with its top-left at (x, y).
