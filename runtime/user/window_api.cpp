@@ -234,4 +234,14 @@ HWND MainWindow() {
     return WindowManager::Get().FirstMainWindow();
 }
 
+std::vector<TopLevelWindow> TopLevelWindows() {
+    std::vector<TopLevelWindow> out;
+    for (const WindowInfo& w : WindowManager::Get().VisibleTopDown()) {
+        if (!w.isMessageBox && w.owner == nullptr) {
+            out.push_back({w.handle, w.className, w.title});
+        }
+    }
+    return out;
+}
+
 }  // namespace vrel::user
