@@ -54,6 +54,9 @@ void IntroTest::SetUp() {
         if (onBox) {
             onBox(box);
         }
+        if (answerBox) {
+            return answerBox(box);
+        }
         if (!boxAnswers.empty()) {
             const int answer = boxAnswers.front();
             boxAnswers.pop_front();
@@ -66,6 +69,7 @@ void IntroTest::SetUp() {
 void IntroTest::TearDown() {
     Script().onCall = nullptr;
     onBox = nullptr;
+    answerBox = nullptr;
     Shutdown();  // whatever a test left held (the end of the movie keeps everything)
     vrel::user::testing::ResetWindowing();
     while (vrel::com::InitCountOnThisThread() > 0) {
@@ -139,6 +143,38 @@ std::vector<std::string> FrameEntries(int generation, int frame, const std::stri
     return {sample + ".Update -> frame " + std::to_string(frame), "offscreen.GetDC",
             "offscreen.ReleaseDC",
             "primary.Blt(" + screen + "<-offscreen:" + movie + ",flags=0x1000000,fx=null)"};
+}
+
+std::string Stream(int generation, const std::string& call) {
+    return "stream" + std::to_string(generation) + "." + call;
+}
+
+std::vector<std::string> OpenCalls(int generation) {
+    return {"streamclass.CreateInstance(IAMMultiMediaStream)",
+            Stream(generation, "Initialize(0,0,null)"),
+            Stream(generation, "AddMediaStream(dd3,video,0,null)"),
+            Stream(generation, "AddMediaStream(null,audio,1,null)"),
+            Stream(generation, "OpenFile(vrelfi.dat,0)")};
+}
+
+std::vector<std::string> BindCalls(int generation) {
+    const std::string n = std::to_string(generation);
+    return {Stream(generation, "GetMediaStream(video)"),
+            "video" + n + ".QueryInterface(IDirectDrawMediaStream)",
+            "ddStream" + n + ".GetFormat(size=" + std::to_string(sizeof(DDSURFACEDESC)) +
+                ",null,null,null)",
+            "ddStream" + n + ".CreateSample(offscreen,0,0,320,240,0)"};
+}
+
+std::vector<std::string> StreamReleases(int generation) {
+    const std::string n = std::to_string(generation);
+    return {"stream" + n + ".Release", "sample" + n + ".Release", "ddStream" + n + ".Release",
+            "video" + n + ".Release"};
+}
+
+std::vector<std::string> DisplayReleases() {
+    return {"factory.Release", "primary.Release", "offscreen.Release",
+            "clipper.Release", "dd3.Release",     "dd.Release"};
 }
 
 void Append(std::vector<std::string>& into, const std::vector<std::string>& more) {

@@ -44,6 +44,9 @@ class IntroTest : public ::testing::Test {
     std::deque<int> boxAnswers;
     // Runs inside each box before it is answered (the box's modal loop is running).
     std::function<void(const vrel::user::testing::MessageBoxInfo&)> onBox;
+    // When set, decides the answer instead of boxAnswers: 0 leaves the box open for
+    // vrel::user::AnswerMessageBox.
+    std::function<int(const vrel::user::testing::MessageBoxInfo&)> answerBox;
 
     std::vector<std::string> Log() const { return CallLog::Entries(); }
 
@@ -56,6 +59,13 @@ class IntroTest : public ::testing::Test {
 std::vector<std::string> FrameEntries(int generation, int frame,
                                       const std::string& screen = "0,0,640,480",
                                       const std::string& movie = "0,0,320,240");
+// Stream opening and binding of the N-th stream, each call as the doubles log it.
+std::vector<std::string> OpenCalls(int generation);
+std::vector<std::string> BindCalls(int generation);
+// Teardown's releases: the four stream objects (in its order), then the display's six.
+std::vector<std::string> StreamReleases(int generation);
+std::vector<std::string> DisplayReleases();
+std::string Stream(int generation, const std::string& call);
 // Appends `more` to `into`.
 void Append(std::vector<std::string>& into, const std::vector<std::string>& more);
 
