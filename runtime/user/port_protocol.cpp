@@ -242,7 +242,7 @@ std::optional<uint32_t> ParseInteger32(std::string_view text) {
         base = 16;
         digits = digits.substr(2);
     }
-    if (digits.empty() || digits.size() > 64) {
+    if (digits.empty()) {
         return std::nullopt;
     }
     uint64_t value = 0;

@@ -39,8 +39,8 @@ class PortService {
         if (tried_.exchange(true)) {
             return;  // cheap: called for every window made
         }
-        if (!SettingAllowsPort()) {
-            return;
+        if (!SettingAllowsPort() || !Path().empty()) {
+            return;  // not wanted, or already started by StartListeningIn
         }
         if (std::string error = StartIn(DefaultPortDirectory()); !error.empty()) {
             std::fprintf(stderr, "vrelintro: no message port (%s)\n", error.c_str());

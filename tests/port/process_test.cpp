@@ -1,0 +1,104 @@
+// The port of whole programs: it starts with the first window when the setting allows, a
+// termination signal removes its socket on the way out, and a socket left by a killed
+// program is removed by the next one.
+#include <unistd.h>
+#include <csignal>
+
+#include "port/port_support.h"
+#include "runtime/user/port_directory.h"
+
+namespace vrel::test {
+namespace {
+
+const std::string kProgram = BuildPath("tests/programs/close_on_signal");
+
+struct Running {
+    pid_t pid = -1;
+    int out = -1;
+};
+
+// Starts the little windowed program and waits until its window exists.
+Running StartProgram(const std::map<std::string, std::string>& env) {
+    Running r;
+    r.pid = Spawn({kProgram}, env, &r.out);
+    EXPECT_GT(r.pid, 0);
+    const std::string said = ReadUntil(r.out, "ready\n");
+    EXPECT_NE(said.find("ready"), std::string::npos) << "the program never got ready";
+    return r;
+}
+
+int StopProgram(Running& r, int signal) {
+    kill(r.pid, signal);
+    const int code = WaitForExit(r.pid);
+    close(r.out);
+    return code;
+}
+
+class PortProcessTest : public ::testing::Test {
+  protected:
+    std::map<std::string, std::string> Env(const std::string& port) {
+        return {{"XDG_RUNTIME_DIR", runtime_.Path()}, {"VREL_PORT", port}};
+    }
+    std::string SocketOf(pid_t pid) {
+        return user::port::SocketPathFor(runtime_.Path() + "/vrelintro", pid);
+    }
+    TempDir runtime_;
+};
+
+TEST_F(PortProcessTest, TerminationSignalRemovesTheSocket) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        Running program = StartProgram(Env("on"));
+        EXPECT_TRUE(FileExists(SocketOf(program.pid))) << "signal " << signal;
+        EXPECT_EQ(StopProgram(program, signal), 0) << "signal " << signal;
+        EXPECT_FALSE(FileExists(SocketOf(program.pid))) << "signal " << signal;
+    }
+}
+
+TEST_F(PortProcessTest, SocketOfAKilledProgramIsRemovedByTheNextOne) {
+    Running killed = StartProgram(Env("on"));
+    const std::string left = SocketOf(killed.pid);
+    EXPECT_EQ(StopProgram(killed, SIGKILL), -1);
+    ASSERT_TRUE(FileExists(left)) << "kill -9 leaves the socket behind";
+
+    Running next = StartProgram(Env("on"));
+    EXPECT_FALSE(FileExists(left)) << "the next program cleaned it up";
+    EXPECT_TRUE(FileExists(SocketOf(next.pid)));
+    EXPECT_EQ(StopProgram(next, SIGTERM), 0);
+}
+
+TEST_F(PortProcessTest, SeveralProgramsHaveASocketEach) {
+    Running first = StartProgram(Env("on"));
+    Running second = StartProgram(Env("on"));
+    auto ports = user::port::CleanAndListPorts(runtime_.Path() + "/vrelintro", getpid());
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0].pid, std::min(first.pid, second.pid));
+    EXPECT_EQ(ports[1].pid, std::max(first.pid, second.pid));
+    EXPECT_EQ(StopProgram(first, SIGTERM), 0);
+    EXPECT_EQ(StopProgram(second, SIGTERM), 0);
+}
+
+TEST_F(PortProcessTest, TheSettingDecidesWhetherThePortStarts) {
+    struct Case {
+        std::string port;
+        std::string screen;
+        bool listens;
+    };
+    // An empty VREL_PORT counts as unset. With no display the screen runs headless, but
+    // the setting alone decides.
+    const std::vector<Case> cases = {
+        {"on", "none", true},     {"off", "none", false}, {"", "none", false},
+        {"off", "window", false}, {"", "window", true},
+    };
+    for (const Case& c : cases) {
+        auto env = Env(c.port);
+        env["VREL_SCREEN"] = c.screen;
+        env["SDL_VIDEODRIVER"] = "dummy";
+        Running program = StartProgram(env);
+        EXPECT_EQ(FileExists(SocketOf(program.pid)), c.listens)
+            << "VREL_PORT=" << c.port << " VREL_SCREEN=" << c.screen;
+        EXPECT_EQ(StopProgram(program, SIGTERM), 0);
+    }
+}
+
+}  // namespace
+}  // namespace vrel::test
