@@ -2,7 +2,9 @@
 // the surface's edges, self-blits, colour fills and sources from elsewhere.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
+#include <thread>
 
 #include "runtime/com/unknown.h"
 #include "tests/ddraw/ddraw_fixture.h"
@@ -217,6 +219,40 @@ TEST_F(BltTest, HeldSurfacesAreBusy) {
         ASSERT_EQ(locked->Unlock(desc.lpSurface), DD_OK);
     }
     EXPECT_EQ(dest->Blt(nullptr, source.Get(), nullptr, DDBLT_WAIT, nullptr), DD_OK);
+}
+
+// Blits both ways between two surfaces on two threads while a third locks one of them:
+// no deadlock, and every call either works or finds the surface busy.
+TEST_F(BltTest, ConcurrentBlitsInOppositeDirections) {
+    OpenDirectDraw();
+    ComPtr<IDirectDrawSurface> a = MakeOffscreen(64, 48);
+    ComPtr<IDirectDrawSurface> b = MakeOffscreen(64, 48);
+    std::atomic<int> unexpected{0};
+    auto blitMany = [&](IDirectDrawSurface* to, IDirectDrawSurface* from) {
+        for (int i = 0; i < 300; ++i) {
+            HRESULT hr = to->Blt(nullptr, from, nullptr, DDBLT_WAIT, nullptr);
+            if (hr != DD_OK && hr != DDERR_SURFACEBUSY) {
+                ++unexpected;
+            }
+        }
+    };
+    auto lockMany = [&] {
+        for (int i = 0; i < 300; ++i) {
+            DDSURFACEDESC desc{};
+            desc.dwSize = sizeof(desc);
+            if (a->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) == DD_OK) {
+                static_cast<uint32_t*>(desc.lpSurface)[0] = static_cast<uint32_t>(i);
+                a->Unlock(desc.lpSurface);
+            }
+        }
+    };
+    std::thread one(blitMany, a.Get(), b.Get());
+    std::thread two(blitMany, b.Get(), a.Get());
+    std::thread three(lockMany);
+    one.join();
+    two.join();
+    three.join();
+    EXPECT_EQ(unexpected.load(), 0);
 }
 
 // Surfaces made elsewhere are read through their Lock, and only in our pixel format.
