@@ -30,7 +30,11 @@ AVStream* DecodableStream(AVFormatContext* format, AVMediaType type) {
 MediaFile::MediaFile(FormatPtr format) : format_(std::move(format)) {
     video_ = DecodableStream(format_.get(), AVMEDIA_TYPE_VIDEO);
     audio_ = DecodableStream(format_.get(), AVMEDIA_TYPE_AUDIO);
-    if (format_->start_time != AV_NOPTS_VALUE) {
+    // Stream time zero is the first picture's time, so picture n is due at n frame times;
+    // without a picture it is the container's start.
+    if (video_ != nullptr && video_->start_time != AV_NOPTS_VALUE) {
+        startTime_ = av_rescale_q(video_->start_time, video_->time_base, AV_TIME_BASE_Q);
+    } else if (format_->start_time != AV_NOPTS_VALUE) {
         startTime_ = format_->start_time;
     }
 }

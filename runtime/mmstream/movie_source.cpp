@@ -167,7 +167,11 @@ bool MovieSource::DecodeVideo() {
             HandleVideoFrame();
             return true;
         case Pumped::Ended:
-            target_->VideoEnded(videoEnd_);
+            if (seek_.firstFrame && CanRetrySeek()) {
+                RetrySeekEarlier();  // landed past the last keyframe: nothing came out
+            } else {
+                target_->VideoEnded(videoEnd_);
+            }
             return true;
         case Pumped::Progress:
             return true;
@@ -285,8 +289,11 @@ void MovieSource::SeekFile(StreamTicks position) {
 // Seeking by timestamp may land after the target (no keyframe where the index said); the
 // first picture shows it, and reading starts again further back.
 bool MovieSource::SeekLandedLate(StreamTicks firstStart) const {
-    return !seek_.fromStart && seek_.attempts < kSeekAttempts &&
-           firstStart > seek_.target + frameDuration_ / 2;
+    return CanRetrySeek() && firstStart > seek_.target + frameDuration_ / 2;
+}
+
+bool MovieSource::CanRetrySeek() const {
+    return !seek_.fromStart && seek_.attempts < kSeekAttempts;
 }
 
 void MovieSource::RetrySeekEarlier() {

@@ -78,6 +78,7 @@ class MovieSource {
     StreamTicks VideoStart(const AVFrame* frame);
     StreamTicks AudioStart(const AVFrame* frame) const;
     bool SeekLandedLate(StreamTicks firstStart) const;
+    bool CanRetrySeek() const;
     void SeekFile(StreamTicks position);
     void RetrySeekEarlier();
 

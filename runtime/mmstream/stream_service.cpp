@@ -2,11 +2,20 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include "runtime/mmstream/mmstream_runtime.h"
 #include "runtime/mmstream/playback.h"
 
 namespace vrel::mmstream {
+
+StreamService::StreamService() {
+    av_log_set_level(std::getenv("VREL_FFMPEG_LOG") != nullptr ? AV_LOG_INFO : AV_LOG_QUIET);
+}
 
 StreamService& StreamService::Get() {
     static StreamService service;

@@ -1,5 +1,7 @@
 // The multimedia stream service's own state, in one place: the playbacks alive (so process
-// exit can stop them all) and what has already been said on standard error.
+// exit can stop them all) and what has already been said on standard error. FFmpeg's own
+// messages stay quiet (the stream says what matters in one line) unless VREL_FFMPEG_LOG is
+// set in the environment.
 #pragma once
 
 #include <memory>
@@ -24,6 +26,8 @@ class StreamService {
     void ReportNoAudioDevice(const std::string& reason);
 
   private:
+    StreamService();
+
     std::mutex mutex_;
     std::vector<std::pair<const Playback*, std::weak_ptr<Playback>>> live_;
     bool noAudioDeviceReported_ = false;

@@ -1,0 +1,26 @@
+// Test movies, made once per test run by the real movie maker (vrelmovie) in a private
+// temporary folder that is removed at the end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vrel::mmstream::testing {
+
+// The movie made with these vrelmovie options (besides --out); made on first use.
+// Fails the test (and returns "") when the movie maker cannot be run.
+std::string Movie(const std::vector<std::string>& options);
+// A path in the private folder for files a test writes itself.
+std::string ScratchPath(const std::string& name);
+// Where the built vrelmovie is: $VREL_BUILD_DIR/tools/moviemaker, else beside this test
+// program's build folder.
+std::string MovieMakerPath();
+// Runs vrelmovie; its exit status.
+int RunMovieMaker(const std::vector<std::string>& options, const std::string& out);
+
+// The movies most tests share.
+std::string SoundAndPicture();  // 320x240, 25 fps, 2 s, MPEG-1 + MP2 in MPEG-PS
+std::string PictureOnly();      // the same without sound
+std::string SoundOnly();        // 1 s of sound
+
+}  // namespace vrel::mmstream::testing
