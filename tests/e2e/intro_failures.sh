@@ -21,7 +21,7 @@ run_failing() {
     local status=0
     wait "$pid" || status=$?
     [ "$status" = 0 ] || fail "exit code $status after '$text'"
-    [ "$(grep -c '^\[' "$dir/err.txt")" = 1 ] || fail "more than one box: $(cat "$dir/err.txt")"
+    [ "$(grep -cE '^\[(Error|Quit|About)\] ' "$dir/err.txt")" = 1 ] || fail "more than one box: $(cat "$dir/err.txt")"
 }
 
 mkdir -p "$work/missing" "$work/large" "$work/soundonly" "$work/garbage"
