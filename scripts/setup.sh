@@ -15,6 +15,11 @@ packages=(
   pulseaudio pulseaudio-utils
 )
 
+# Reference players and tools only the benchmarks use: `setup.sh --bench`.
+if [ "${1:-}" = --bench ]; then
+  packages+=(mpv time linux-perf)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/win32.h"
+#include "runtime/common/trace.h"
 #include "runtime/mmstream/mmstream_runtime.h"
 #include "runtime/screen/screen.h"
 #include "runtime/user/port_service.h"
@@ -53,11 +54,13 @@ std::string JoinArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vrel::Trace("start");
     std::thread(WatchSignals, BlockTerminationSignals()).detach();
     std::string commandLine = JoinArguments(argc, argv);
     static int moduleAnchor;  // the module's instance handle only has to be unique
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(&moduleAnchor);
     int result = WinMain(instance, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+    vrel::Trace("exit", result);
     vrel::mmstream::StopAllStreams();
     vrel::user::port::StopListening();
     vrel::screen::Screen::Shutdown();

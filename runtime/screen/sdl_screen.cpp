@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/common/trace.h"
 #include "runtime/screen/sdl_keys.h"
 
 namespace vrel::screen {
@@ -121,6 +122,7 @@ void SdlScreen::Present() {
         SDL_UnlockSurface(target);
     }
     SDL_UpdateWindowSurface(window_);
+    Trace("present");
 }
 
 void SdlScreen::CopyScaled(SDL_Surface* target) {
