@@ -56,6 +56,11 @@ void StreamService::ReportNoAudioDevice(const std::string& reason) {
     }
 }
 
+void StreamService::ForgetReports() {
+    std::lock_guard lock(mutex_);
+    noAudioDeviceReported_ = false;
+}
+
 void StopAllStreams() {
     StreamService::Get().StopAll();
 }

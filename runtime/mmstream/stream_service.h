@@ -24,6 +24,8 @@ class StreamService {
     void StopAll();
     // Says once per process that sound cannot be played, and why.
     void ReportNoAudioDevice(const std::string& reason);
+    // For tests: what was said once may be said again.
+    void ForgetReports();
 
   private:
     StreamService();

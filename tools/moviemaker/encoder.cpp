@@ -1,5 +1,7 @@
 #include "tools/moviemaker/encoder.h"
 
+#include <algorithm>
+
 namespace vrel::moviemaker {
 
 std::string ErrorText(int code) {
@@ -58,6 +60,11 @@ bool Encoder::Encode(AVFrame* frame, AVFormatContext* muxer, std::string* error)
         }
         if (result < 0) {
             break;
+        }
+        if (packet_->duration <= 0) {
+            // Without it MP4's edit list ends at the last picture's start and cuts it off.
+            packet_->duration =
+                context_->codec_type == AVMEDIA_TYPE_VIDEO ? 1 : std::max(context_->frame_size, 1);
         }
         av_packet_rescale_ts(packet_.get(), context_->time_base, stream_->time_base);
         packet_->stream_index = stream_->index;

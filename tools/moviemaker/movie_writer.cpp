@@ -145,6 +145,9 @@ bool MovieWriter::SetUpVideo(std::string* error) {
         c->max_b_frames = settings_.videoCodec == VideoCodec::Mpeg1 ? 2 : 0;
         c->flags |= AV_CODEC_FLAG_QSCALE;
         c->global_quality = FF_QP2LAMBDA * 4;
+        // Rate-distortion macroblock choices: without them a B-picture between a flash and
+        // the next picture may average a marker cell to grey.
+        c->mb_decision = FF_MB_DECISION_RD;
         // Not a target, only what the program stream muxer sizes its rate and buffers by.
         c->bit_rate = static_cast<int64_t>(picture.width) * picture.height * picture.fps;
         c->rc_max_rate = 2 * c->bit_rate;

@@ -1,0 +1,190 @@
+// Files the stream meets: missing, empty, cut short, garbage, sound without picture, and the
+// codecs and containers the movie maker writes.
+#include <filesystem>
+#include <fstream>
+
+#include "movie_library.h"
+#include "stream_fixture.h"
+
+namespace vrel::mmstream::testing {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr RECT kMovieRect{0, 0, 320, 240};
+
+class StreamFilesTest : public StreamTest {};
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string Truncated(const std::string& source, double fraction, const std::string& name) {
+    std::string path = ScratchPath(name);
+    std::ifstream in(source, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    WriteBytes(path, bytes.substr(0, static_cast<size_t>(bytes.size() * fraction)));
+    return path;
+}
+
+std::string Garbage(const std::string& name, size_t size) {
+    std::string bytes(size, '\0');
+    uint32_t state = 12345;
+    for (char& c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    std::string path = ScratchPath(name);
+    WriteBytes(path, bytes);
+    return path;
+}
+
+struct UnplayableCase {
+    const char* what;
+    std::string path;
+    HRESULT expected;
+    const char* cause;  // the line on standard error
+};
+
+TEST_F(StreamFilesTest, UnplayableFilesSayWhyInOneLine) {
+    std::string empty = ScratchPath("empty.dat");
+    WriteBytes(empty, "");
+    std::string text = ScratchPath("text.dat");
+    WriteBytes(text, "This is not a movie at all.\nJust some words.\n");
+    const UnplayableCase cases[] = {
+        {"missing", ScratchPath("vrelfi.dat"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+         "vrelfi.dat: No such file or directory"},
+        {"a folder", ScratchPath(""), VFW_E_INVALID_FILE_FORMAT, ": "},
+        {"empty", empty, VFW_E_INVALID_FILE_FORMAT, "empty.dat: "},
+        {"text", text, VFW_E_INVALID_FILE_FORMAT, "text.dat: "},
+        {"garbage", Garbage("garbage.dat", 100000), VFW_E_INVALID_FILE_FORMAT, "garbage.dat: "},
+    };
+    for (const UnplayableCase& c : cases) {
+        ::testing::internal::CaptureStderr();
+        OpenedStream opened;
+        HRESULT actual = Open(c.path, &opened);
+        std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(c.expected, actual) << c.what << ": " << ResultName(actual);
+        EXPECT_NE(std::string::npos, said.find(c.cause)) << c.what << " said: " << said;
+        EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << c.what << " said: " << said;
+    }
+}
+
+TEST_F(StreamFilesTest, FileNamesAreWideAndMayBeAnything) {
+    std::string unusual = ScratchPath("Fil\u00e9 \u00fcber.mov.txt");
+    fs::copy_file(PictureOnly(), unusual, fs::copy_options::overwrite_existing);
+    OpenedStream opened;
+    std::u16string name = fs::path(unusual).u16string();
+    ComPtr<IAMMultiMediaStream> stream;
+    ASSERT_EQ(S_OK,
+              CoCreateInstance(CLSID_AMMultiMediaStream, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IAMMultiMediaStream, reinterpret_cast<void**>(stream.Put())));
+    ASSERT_EQ(S_OK, stream->Initialize(STREAMTYPE_READ, 0, nullptr));
+    ASSERT_EQ(S_OK, stream->AddMediaStream(dd3.Get(), &MSPID_PrimaryVideo, 0, nullptr));
+    EXPECT_EQ(S_OK, stream->OpenFile(name.c_str(), 0));
+}
+
+// A cut-off movie plays what it holds, in order, and ends; it never crashes.
+void PlayWhatIsThere(StreamTest* test, IDirectDrawMediaStream* video, IMultiMediaStream* stream,
+                     IDirectDrawSurface* surface, const char* what) {
+    RECT rect = kMovieRect;
+    ComPtr<IDirectDrawStreamSample> sample;
+    ASSERT_EQ(S_OK, video->CreateSample(surface, &rect, 0, sample.Put()));
+    ASSERT_EQ(S_OK, stream->SetState(STREAMSTATE_RUN));
+    HRESULT last = S_OK;
+    int frames = 0;
+    for (int i = 0; i < 200 && last == S_OK; ++i) {
+        last = sample->Update(0, nullptr, nullptr, 0);
+        frames += last == S_OK;
+    }
+    EXPECT_EQ(MS_S_ENDOFSTREAM, last) << what << ": " << ResultName(last);
+    EXPECT_GT(frames, 0) << what;
+    (void)test;
+}
+
+TEST_F(StreamFilesTest, TruncatedMoviesPlayUpToTheirLastGoodPicture) {
+    const double kept[] = {0.3, 0.55, 0.9};
+    for (double fraction : kept) {
+        std::string name = "cut" + std::to_string(static_cast<int>(fraction * 100)) + ".mpg";
+        std::string path = Truncated(SoundAndPicture(), fraction, name);
+        OpenedStream opened;
+        ASSERT_EQ(S_OK, Open(path, &opened)) << name;
+        ComPtr<IDirectDrawSurface> surface = Offscreen(320, 240);
+        PlayWhatIsThere(this, opened.video.Get(), opened.stream.Get(), surface.Get(), name.c_str());
+    }
+}
+
+TEST_F(StreamFilesTest, GarbageAfterAGoodStartPlaysTheGoodPart) {
+    std::string path = Truncated(SoundAndPicture(), 0.5, "half.mpg");
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ifstream noise(Garbage("noise.dat", 60000), std::ios::binary);
+        bytes.append((std::istreambuf_iterator<char>(noise)), std::istreambuf_iterator<char>());
+        WriteBytes(path, bytes);
+    }
+    OpenedStream opened;
+    ASSERT_EQ(S_OK, Open(path, &opened));
+    ComPtr<IDirectDrawSurface> surface = Offscreen(320, 240);
+    PlayWhatIsThere(this, opened.video.Get(), opened.stream.Get(), surface.Get(), "half+noise");
+}
+
+TEST_F(StreamFilesTest, SoundOnlyMovieOpensWithoutAPictureFormat) {
+    OpenedStream opened;
+    ASSERT_EQ(S_OK, Open(SoundOnly(), &opened));
+    DDSURFACEDESC format{};
+    format.dwSize = sizeof(DDSURFACEDESC);
+    EXPECT_EQ(MS_E_NOSTREAM, opened.video->GetFormat(&format, nullptr, nullptr, nullptr));
+    STREAM_TIME perFrame = 0;
+    EXPECT_EQ(MS_E_NOSTREAM, opened.video->GetTimePerFrame(&perFrame));
+    ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_GT(TimeOf(opened.stream.Get()), 1'000'000) << "the sound's clock runs";
+}
+
+struct CodecCase {
+    const char* what;
+    std::vector<std::string> options;
+    int frames;
+};
+
+TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
+    const CodecCase cases[] = {
+        {"MPEG-4 in AVI with MP2", {"--codec", "mpeg4", "--seconds", "1"}, 25},
+        {"H.264 in MP4 with AAC", {"--codec", "h264", "--seconds", "1"}, 25},
+        {"MPEG-1 at 640x480 in MPEG-PS", {"--size", "640x480", "--seconds", "1"}, 25},
+        {"MPEG-1 at 30 fps", {"--fps", "30", "--seconds", "1"}, 30},
+    };
+    for (const CodecCase& c : cases) {
+        OpenedStream opened;
+        ASSERT_EQ(S_OK, Open(Movie(c.options), &opened)) << c.what;
+        DDSURFACEDESC format{};
+        format.dwSize = sizeof(DDSURFACEDESC);
+        ASSERT_EQ(S_OK, opened.video->GetFormat(&format, nullptr, nullptr, nullptr));
+        RECT rect{0, 0, static_cast<LONG>(format.dwWidth), static_cast<LONG>(format.dwHeight)};
+        ComPtr<IDirectDrawSurface> surface = Offscreen(640, 480);
+        ComPtr<IDirectDrawStreamSample> sample =
+            MakeSample(opened.video.Get(), surface.Get(), rect);
+        ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
+        std::vector<int> markers;
+        for (HRESULT hr = S_OK; hr == S_OK && markers.size() < 100;) {
+            hr = sample->Update(0, nullptr, nullptr, 0);
+            if (hr == S_OK) {
+                markers.push_back(MarkerIn(surface.Get(), rect));
+            }
+        }
+        std::string seen;
+        for (int m : markers) {
+            seen += std::to_string(m) + " ";
+        }
+        SCOPED_TRACE(seen);
+        ASSERT_FALSE(markers.empty()) << c.what;
+        EXPECT_EQ(0, markers.front()) << c.what;
+        EXPECT_EQ(c.frames - 1, markers.back()) << c.what;
+        EXPECT_TRUE(std::is_sorted(markers.begin(), markers.end())) << c.what;
+        EXPECT_GE(static_cast<int>(markers.size()), c.frames * 9 / 10) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace vrel::mmstream::testing
