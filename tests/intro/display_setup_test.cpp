@@ -15,24 +15,6 @@
 namespace intro_test {
 namespace {
 
-const std::string kSize = std::to_string(sizeof(DDSURFACEDESC));
-
-// The whole chain when every step succeeds, in order.
-std::vector<std::string> SetupCalls() {
-    return {
-        "ddclass.CreateInstance(IDirectDrawFactory)",
-        "factory.CreateDirectDraw(device=null,desktop,8,0,outer=null)",
-        "dd.QueryInterface(IDirectDraw3)",
-        "dd.SetDisplayMode(640,480,32)",
-        "dd3.CreateSurface(size=" + kSize + ",flags=0x1,0x0,caps=0x200,outer=null)",
-        "primary.GetSurfaceDesc(size=" + kSize + ")",
-        "dd3.CreateSurface(size=" + kSize + ",flags=0x1007,640x480,caps=0x40,outer=null)",
-        "dd3.CreateClipper(0,outer=null)",
-        "primary.SetClipper(clipper)",
-        "clipper.SetHWnd(0,main)",
-    };
-}
-
 std::vector<std::string> First(size_t count, const std::vector<std::string>& entries) {
     return {entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(count)};
 }
@@ -42,7 +24,7 @@ using DisplaySetup = IntroTest;
 TEST_F(DisplaySetup, EveryStepInOrderThroughTheRightInterface) {
     MakeIntroWindow();
     EXPECT_EQ(InitDirectDraw(), S_OK);
-    EXPECT_EQ(Log(), SetupCalls()) << CompareLines(SetupCalls(), Log());
+    EXPECT_EQ(Log(), DisplaySetupCalls()) << CompareLines(DisplaySetupCalls(), Log());
     EXPECT_EQ(g_app.comInitialised, 1);
     for (const void* field :
          {static_cast<const void*>(g_app.ddFactory), static_cast<const void*>(g_app.directDraw),
@@ -150,7 +132,7 @@ TEST_F(DisplaySetup, EachFailingStepShowsItsTextAndTeardownGivesBackWhatWasMade)
         const int exitCode = RunWinMain();
         const std::string errors = ::testing::internal::GetCapturedStderr();
 
-        std::vector<std::string> expected = First(c.callsMade, SetupCalls());
+        std::vector<std::string> expected = First(c.callsMade, DisplaySetupCalls());
         expected.push_back(BoxEntry("Error", c.text));
         Append(expected, c.released);
         EXPECT_EQ(Log(), expected) << CompareLines(expected, Log());

@@ -145,6 +145,22 @@ std::vector<std::string> FrameEntries(int generation, int frame, const std::stri
             "primary.Blt(" + screen + "<-offscreen:" + movie + ",flags=0x1000000,fx=null)"};
 }
 
+std::vector<std::string> DisplaySetupCalls() {
+    const std::string size = std::to_string(sizeof(DDSURFACEDESC));
+    return {
+        "ddclass.CreateInstance(IDirectDrawFactory)",
+        "factory.CreateDirectDraw(device=null,desktop,8,0,outer=null)",
+        "dd.QueryInterface(IDirectDraw3)",
+        "dd.SetDisplayMode(640,480,32)",
+        "dd3.CreateSurface(size=" + size + ",flags=0x1,0x0,caps=0x200,outer=null)",
+        "primary.GetSurfaceDesc(size=" + size + ")",
+        "dd3.CreateSurface(size=" + size + ",flags=0x1007,640x480,caps=0x40,outer=null)",
+        "dd3.CreateClipper(0,outer=null)",
+        "primary.SetClipper(clipper)",
+        "clipper.SetHWnd(0,main)",
+    };
+}
+
 std::string Stream(int generation, const std::string& call) {
     return "stream" + std::to_string(generation) + "." + call;
 }

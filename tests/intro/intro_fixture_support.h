@@ -59,6 +59,8 @@ class IntroTest : public ::testing::Test {
 std::vector<std::string> FrameEntries(int generation, int frame,
                                       const std::string& screen = "0,0,640,480",
                                       const std::string& movie = "0,0,320,240");
+// Display setup, every step succeeding.
+std::vector<std::string> DisplaySetupCalls();
 // Stream opening and binding of the N-th stream, each call as the doubles log it.
 std::vector<std::string> OpenCalls(int generation);
 std::vector<std::string> BindCalls(int generation);
