@@ -37,17 +37,9 @@ std::string_view BoxKind(UINT type) {
     }
 }
 
-// The windows the port serves: visible top-level windows that are not message boxes, top
-// first.
-std::vector<WindowInfo> TargetWindows() {
-    std::vector<WindowInfo> windows = WindowManager::Get().VisibleTopDown();
-    std::erase_if(windows, [](const WindowInfo& w) { return w.isMessageBox; });
-    return windows;
-}
-
 std::vector<std::string> List() {
     std::vector<std::string> lines;
-    for (const WindowInfo& window : TargetWindows()) {
+    for (const TopLevelWindow& window : TopLevelWindows()) {
         lines.push_back("window " + Quote(window.className) + " " + Quote(window.title));
     }
     const size_t windows = lines.size();
@@ -126,7 +118,7 @@ std::string Answer(int answer) {
 }  // namespace
 
 HWND FindTargetWindow(const WindowTarget& target) {
-    for (const WindowInfo& window : TargetWindows()) {
+    for (const TopLevelWindow& window : TopLevelWindows()) {
         if (Matches(target.className, window.className) && Matches(target.title, window.title)) {
             return window.handle;
         }

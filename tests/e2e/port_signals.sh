@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The real intro's socket over its life: SIGTERM ends the intro with exit code 0 and removes
+# the socket; kill -9 leaves it, and the next intro (or vrelctl) removes it; two intros at
+# once are told apart by pid.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/port_common.bash"
+start_xvfb 640x480x24
+sockets=$XDG_RUNTIME_DIR/vrelintro
+
+# SIGTERM: WM_CLOSE, teardown, exit code 0, no socket left.
+start_intro --size 320x240 --fps 25 --seconds 30
+kill -TERM "$intro_pid"
+status=0
+wait "$intro_pid" || status=$?
+[ "$status" = 0 ] || fail "after SIGTERM the intro exited with $status"
+[ ! -e "$sockets/$intro_pid.sock" ] || fail "SIGTERM left the socket behind"
+
+# kill -9: the socket stays; vrelctl does not take it for a running intro and removes it.
+(cd "$work/play" && exec "$intro") >/dev/null 2>&1 &
+killed=$!
+pids+=("$killed")
+for _ in $(seq 200); do
+    [ -S "$sockets/$killed.sock" ] && break
+    sleep 0.05
+done
+[ -S "$sockets/$killed.sock" ] || fail "the intro opened no port"
+kill -KILL "$killed"
+wait "$killed" 2>/dev/null || true
+[ -S "$sockets/$killed.sock" ] || fail "kill -9 removed the socket (it cannot)"
+"$vrelctl" list >/dev/null 2>"$work/list.txt" && fail "vrelctl listed a killed intro"
+grep -q "no intro is running" "$work/list.txt" || fail "vrelctl list: $(cat "$work/list.txt")"
+[ ! -e "$sockets/$killed.sock" ] || fail "vrelctl left the stale socket"
+
+# Again, and this time the next intro removes it when it starts.
+(cd "$work/play" && exec "$intro") >/dev/null 2>&1 &
+killed=$!
+pids+=("$killed")
+for _ in $(seq 200); do
+    [ -S "$sockets/$killed.sock" ] && break
+    sleep 0.05
+done
+kill -KILL "$killed"
+wait "$killed" 2>/dev/null || true
+[ -S "$sockets/$killed.sock" ] || fail "kill -9 removed the socket (it cannot)"
+start_intro --size 320x240 --fps 25 --seconds 30
+[ ! -e "$sockets/$killed.sock" ] || fail "the next intro left the stale socket"
+first=$intro_pid
+
+# A second intro at the same time: vrelctl needs --pid and reaches the one it names.
+(cd "$work/play" && SDL_AUDIODRIVER=dummy exec "$intro") >/dev/null 2>&1 &
+second=$!
+pids+=("$second")
+for _ in $(seq 200); do
+    [ -S "$sockets/$second.sock" ] && break
+    sleep 0.05
+done
+[ "$("$vrelctl" list | grep -c ' window ')" = 2 ] || fail "list: $("$vrelctl" list)"
+"$vrelctl" pause 2>"$work/both.txt" && fail "vrelctl chose one of two intros by itself"
+grep -q "several intros are running" "$work/both.txt" || fail "$(cat "$work/both.txt")"
+ctl --pid "$second" about
+for _ in $(seq 100); do
+    "$vrelctl" list | grep -q "^$second box" && break
+    sleep 0.05
+done
+"$vrelctl" list | grep -q "^$second box caption=\"About\"" || fail "list: $("$vrelctl" list)"
+"$vrelctl" list | grep -q "^$first box" && fail "the About box opened in the wrong intro"
+ctl --pid "$second" answer ok
+kill -TERM "$second"
+wait "$second" || fail "the second intro exited with $?"
+exit_intro
+echo "port signals: ok"
