@@ -99,6 +99,9 @@ void StreamClock::Follow(MonoTime now) {
         }
         return;
     }
+    if (holding_ && lastReading_) {
+        FollowWhileHolding(*lastReading_, now);  // the sound may have reached us meanwhile
+    }
     MonoTime lastWord = lastReading_ ? lastReading_->at : runAt_;
     if (holding_ && now - lastWord > kAudioStall) {
         holding_ = false;  // no sound is coming: go on alone from here

@@ -233,6 +233,9 @@ bool MovieWriter::WriteVideoFrame(int index, std::string* error) {
     }
     XrgbToYuv420(rgb_.data(), width, height, width, videoFrame_.get());
     videoFrame_->pts = index;
+    // A flash is a picture of its own: predicted from its neighbours it comes out blotched.
+    videoFrame_->pict_type =
+        painter_.IsFlashFrame(index) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     return video_.Encode(videoFrame_.get(), muxer_.get(), error);
 }
 
@@ -255,6 +258,13 @@ bool MovieWriter::WriteAudioUntil(int64_t samplePosition, std::string* error) {
 void MovieWriter::FillAudioFrame() {
     const int count = audioFrame_->nb_samples;
     sound_.Render(audioPosition_, count, left_.data(), right_.data());
+    // The last frame is filled up with silence past the movie's end.
+    int64_t end = std::llround(settings_.seconds * settings_.sound.sampleRate);
+    for (int i = static_cast<int>(std::clamp<int64_t>(end - audioPosition_, 0, count)); i < count;
+         ++i) {
+        left_[i] = 0;
+        right_[i] = 0;
+    }
     if (audioFrame_->format == AV_SAMPLE_FMT_FLTP) {
         std::copy_n(left_.data(), count, reinterpret_cast<float*>(audioFrame_->data[0]));
         std::copy_n(right_.data(), count, reinterpret_cast<float*>(audioFrame_->data[1]));
