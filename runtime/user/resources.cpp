@@ -91,6 +91,7 @@ class Lexer {
     Token Number();
     Token String();
     void Escape(std::string& out);
+    unsigned NumericEscape(unsigned char first);
     void Character(std::string& out);
     char32_t DecodeUtf8();
 
@@ -268,48 +269,55 @@ Token Lexer::String() {
     }
 }
 
+// The byte a one-letter escape stands for; 0 for a letter that is no escape.
+unsigned SimpleEscape(unsigned char letter) {
+    switch (letter) {
+        case 'n':
+            return '\n';
+        case 't':
+            return '\t';
+        case 'r':
+            return '\r';
+        case 'a':
+            return '\b';  // the platform's right-alignment mark in menus
+        case '\\':
+            return '\\';
+        case '"':
+            return '"';
+        default:
+            return 0;
+    }
+}
+
+unsigned Lexer::NumericEscape(unsigned char first) {
+    const bool hex = first == 'x' || first == 'X';
+    const int base = hex ? 16 : 8;
+    const int maxDigits = hex ? 2 : 3;
+    unsigned value = hex ? 0 : first - '0';
+    int digits = hex ? 0 : 1;
+    for (; digits < maxDigits; ++digits, ++pos_) {
+        const unsigned char c = Peek();
+        const bool digit = hex ? std::isxdigit(c) != 0 : (c >= '0' && c <= '7');
+        if (!digit) {
+            break;
+        }
+        value = value * base + (std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10);
+    }
+    if (digits == 0) {
+        Fail("\\x without hex digits");
+    }
+    return value;
+}
+
 void Lexer::Escape(std::string& out) {
     const unsigned char c = Peek(1);
     pos_ += 2;
     unsigned value = 0;
-    if (c == 'x' || c == 'X') {
-        int digits = 0;
-        for (; digits < 2 && std::isxdigit(Peek()); ++digits, ++pos_) {
-            value = value * 16 +
-                    (std::isdigit(Peek()) ? Peek() - '0' : std::tolower(Peek()) - 'a' + 10);
-        }
-        if (digits == 0) {
-            Fail("\\x without hex digits");
-        }
-    } else if (c >= '0' && c <= '7') {
-        value = c - '0';
-        for (int digits = 1; digits < 3 && Peek() >= '0' && Peek() <= '7'; ++digits, ++pos_) {
-            value = value * 8 + (Peek() - '0');
-        }
-    } else {
-        switch (c) {
-            case 'n':
-                value = '\n';
-                break;
-            case 't':
-                value = '\t';
-                break;
-            case 'r':
-                value = '\r';
-                break;
-            case 'a':
-                value = '\b';
-                break;  // the platform's right-alignment mark in menus
-            case '\\':
-                value = '\\';
-                break;
-            case '"':
-                value = '"';
-                break;
-            default:
-                pos_ -= 1;  // an unknown escape keeps its backslash, as the compiler does
-                value = '\\';
-        }
+    if (c == 'x' || c == 'X' || (c >= '0' && c <= '7')) {
+        value = NumericEscape(c);
+    } else if ((value = SimpleEscape(c)) == 0) {
+        pos_ -= 1;  // an unknown escape keeps its backslash, as the compiler does
+        value = '\\';
     }
     if (value == 0 || value > 0xFF) {
         Fail(value == 0 ? "NUL in string" : "escape out of range");
