@@ -27,8 +27,7 @@ bool ValidCooperativeLevel(DWORD level) {
     return normal ? !fullscreen && !exclusive : fullscreen && exclusive;
 }
 
-DirectDraw::DirectDraw(HWND window, DWORD cooperativeLevel)
-    : window_(window), cooperativeLevel_(cooperativeLevel) {
+DirectDraw::DirectDraw() {
     com::LiveObjects::Created();
 }
 
@@ -36,8 +35,8 @@ DirectDraw::~DirectDraw() {
     com::LiveObjects::Destroyed();
 }
 
-HRESULT DirectDraw::Create(HWND window, DWORD cooperativeLevel, IDirectDraw** out) {
-    auto* created = new (std::nothrow) DirectDraw(window, cooperativeLevel);
+HRESULT DirectDraw::Create(IDirectDraw** out) {
+    auto* created = new (std::nothrow) DirectDraw;
     *out = created;
     return created != nullptr ? DD_OK : DDERR_OUTOFMEMORY;
 }
@@ -124,14 +123,8 @@ HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
     return DD_OK;
 }
 
-HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
-    if (!ValidCooperativeLevel(flags)) {
-        return DDERR_INVALIDPARAMS;
-    }
-    std::lock_guard lock(mutex_);
-    window_ = window;
-    cooperativeLevel_ = flags;
-    return DD_OK;
+HRESULT DirectDraw::SetCooperativeLevel(HWND /*window*/, DWORD flags) {
+    return ValidCooperativeLevel(flags) ? DD_OK : DDERR_INVALIDPARAMS;
 }
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {

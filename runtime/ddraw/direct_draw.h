@@ -17,7 +17,7 @@ bool ValidCooperativeLevel(DWORD level);
 class DirectDraw final : public IDirectDraw, public IDirectDraw3 {
   public:
     // One reference for the caller, as IDirectDraw; DDERR_OUTOFMEMORY.
-    static HRESULT Create(HWND window, DWORD cooperativeLevel, IDirectDraw** out);
+    static HRESULT Create(IDirectDraw** out);
 
     // Called by the primary surface as it dies, so another one may be made.
     void PrimaryGone(const Surface* surface);
@@ -35,6 +35,7 @@ class DirectDraw final : public IDirectDraw, public IDirectDraw3 {
     HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                                             IUnknown* outer) override;
     HRESULT STDMETHODCALLTYPE GetDisplayMode(LPDDSURFACEDESC desc) override;
+    // Checks the level; every level behaves the same on the virtual screen.
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD flags) override;
     // DDERR_INVALIDMODE for anything but 32 bits and sides of 1 to 4096; DDERR_SURFACEBUSY
     // while the primary is locked or has a DC out.
@@ -85,7 +86,7 @@ class DirectDraw final : public IDirectDraw, public IDirectDraw3 {
     }
 
   private:
-    DirectDraw(HWND window, DWORD cooperativeLevel);
+    DirectDraw();
     ~DirectDraw();
 
     HRESULT CreatePrimary(LPDIRECTDRAWSURFACE* out);
@@ -93,8 +94,6 @@ class DirectDraw final : public IDirectDraw, public IDirectDraw3 {
     com::RefCount refs_;
     std::mutex mutex_;            // guards the members below
     Surface* primary_ = nullptr;  // the live primary, not owned (it owns a reference to us)
-    HWND window_;
-    DWORD cooperativeLevel_;
 };
 
 }  // namespace vrel::ddraw

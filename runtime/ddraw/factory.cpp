@@ -25,7 +25,7 @@ class DirectDrawFactory final : public IDirectDrawFactory {
     }
 
     // Only the default display exists (no device GUID); no aggregation.
-    HRESULT STDMETHODCALLTYPE CreateDirectDraw(GUID* device, HWND window, DWORD coopLevel,
+    HRESULT STDMETHODCALLTYPE CreateDirectDraw(GUID* device, HWND /*window*/, DWORD coopLevel,
                                                DWORD reserved, IUnknown* outer,
                                                IDirectDraw** directDraw) override {
         if (directDraw == nullptr) {
@@ -38,7 +38,7 @@ class DirectDrawFactory final : public IDirectDrawFactory {
         if (device != nullptr || reserved != 0 || !ValidCooperativeLevel(coopLevel)) {
             return DDERR_INVALIDPARAMS;
         }
-        return DirectDraw::Create(window, coopLevel, directDraw);
+        return DirectDraw::Create(directDraw);
     }
 
     HRESULT STDMETHODCALLTYPE DirectDrawEnumerate(LPDDENUMCALLBACKA, LPVOID) override {

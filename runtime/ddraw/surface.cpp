@@ -58,11 +58,11 @@ bool Surface::RunWhileIdle(const std::function<void()>& action) {
     return true;
 }
 
-PixelBuffer Surface::Pixels() const {
+PixelBuffer Surface::Pixels() {
     if (primary_) {
         return screen::Screen::Get().Framebuffer();
     }
-    return {const_cast<uint32_t*>(storage_.data()), width_, height_, width_};
+    return {storage_.data(), width_, height_, width_};
 }
 
 void Surface::PresentIfPrimary() const {

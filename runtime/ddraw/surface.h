@@ -118,7 +118,7 @@ class Surface final : public IDirectDrawSurface {
     ~Surface();
 
     // The pixels now: the framebuffer for the primary, the surface's own otherwise.
-    PixelBuffer Pixels() const;
+    PixelBuffer Pixels();
     void PresentIfPrimary() const;
 
     // Blit helpers (surface_blt.cpp). Those named *Locked expect mutex_ held.
