@@ -27,7 +27,7 @@ void RegisterWindowClass() {
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = WINDOW_NAME;
-    RegisterClassA(&windowClass);  // a failure shows up as CreateWindowExA failing
+    RegisterClassA(&windowClass);  // not tested: without its class the window cannot be made
 }
 
 HWND CreateMainWindow() {
