@@ -39,11 +39,15 @@ void AppendOutside(const RECT& r, const RECT& hole, std::vector<RECT>* out) {
 
 std::vector<RECT> SubtractRect(const std::vector<RECT>& region, const RECT& hole) {
     std::vector<RECT> out;
-    out.reserve(region.size() + 3);
-    for (const RECT& r : region) {
-        AppendOutside(r, hole, &out);
-    }
+    SubtractRectInto(region, hole, &out);
     return out;
+}
+
+void SubtractRectInto(const std::vector<RECT>& region, const RECT& hole, std::vector<RECT>* out) {
+    out->clear();
+    for (const RECT& r : region) {
+        AppendOutside(r, hole, out);
+    }
 }
 
 }  // namespace vrel

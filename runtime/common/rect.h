@@ -29,5 +29,8 @@ bool RectContains(const RECT& outer, const RECT& inner);
 // Removes `hole` from every rectangle of `region`; the result stays a set of disjoint
 // rectangles.
 std::vector<RECT> SubtractRect(const std::vector<RECT>& region, const RECT& hole);
+// The same into `out` (cleared first), reusing its storage: no allocation once it is big
+// enough.
+void SubtractRectInto(const std::vector<RECT>& region, const RECT& hole, std::vector<RECT>* out);
 
 }  // namespace vrel

@@ -34,7 +34,10 @@ void Clipper::ClipList(const RECT& bounds, std::vector<RECT>* out) const {
         out->assign(1, bounds);
         return;
     }
-    const std::vector<RECT> visible = user::VisibleRegion(window);
+    // Kept per thread so the per-frame blit reuses the storage instead of allocating.
+    thread_local std::vector<RECT> visible;
+    thread_local std::vector<RECT> scratch;
+    user::VisibleRegion(window, &visible, &scratch);
     ClipRegion(visible, bounds, out);
 }
 

@@ -1,5 +1,6 @@
 // IDirectDrawSurface::Blt: checks, clipping and presentation around the software blitter.
 #include "runtime/common/rect.h"
+#include "runtime/common/trace.h"
 #include "runtime/ddraw/ddraw_runtime.h"
 #include "runtime/ddraw/surface.h"
 
@@ -102,6 +103,9 @@ HRESULT Surface::StretchLocked(const PixelBuffer& from, const RECT* destRect, co
     }
     if (!StretchBlit(to, from, map, scratch_.clips, &scratch_)) {
         return DDERR_INVALIDRECT;
+    }
+    if (primary_) {
+        Trace("blit");
     }
     PresentIfPrimary();
     return DD_OK;

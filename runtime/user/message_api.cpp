@@ -153,11 +153,8 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
 namespace vrel::user {
 
 LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto info = WindowManager::Get().Find(window);
-    if (!info || info->proc == nullptr) {
-        return 0;
-    }
-    return info->proc(window, message, wParam, lParam);
+    WNDPROC proc = WindowManager::Get().Procedure(window);
+    return proc == nullptr ? 0 : proc(window, message, wParam, lParam);
 }
 
 bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int timeoutMs,

@@ -16,6 +16,9 @@ bool GetScreenRect(HWND window, RECT* rect);
 // above it in the z-order (a message box, say), cut to the screen. Empty for a hidden or
 // unknown window. Disjoint rectangles, screen coordinates.
 std::vector<RECT> VisibleRegion(HWND window);
+// The same into `out`, reusing its storage and that of `scratch`: a caller that keeps both
+// vectors makes no allocation per call (the per-frame blit does this).
+void VisibleRegion(HWND window, std::vector<RECT>* out, std::vector<RECT>* scratch);
 
 // The first visible top-level window that is not a message box: where a close request from
 // the real window or a signal goes. Null when there is none.

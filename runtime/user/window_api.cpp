@@ -197,37 +197,39 @@ bool GetScreenRect(HWND window, RECT* rect) {
         *rect = fb.Bounds();
         return true;
     }
-    auto info = wm.Find(window);
-    if (!info) {
-        return false;
-    }
-    *rect = info->rect;
-    return true;
+    return wm.ScreenRect(window, rect);
 }
 
 std::vector<RECT> VisibleRegion(HWND window) {
+    std::vector<RECT> region;
+    std::vector<RECT> scratch;
+    VisibleRegion(window, &region, &scratch);
+    return region;
+}
+
+void VisibleRegion(HWND window, std::vector<RECT>* out, std::vector<RECT>* scratch) {
     WindowManager& wm = WindowManager::Get();
+    out->clear();
     RECT screenRect{};
     if (!GetScreenRect(wm.Desktop(), &screenRect)) {
-        return {};
+        return;
     }
     if (window == wm.Desktop()) {
-        return {screenRect};
+        out->push_back(screenRect);
+        return;
     }
-    std::vector<RECT> above;
-    for (const WindowInfo& w : wm.VisibleTopDown()) {
-        if (w.handle != window) {
-            above.push_back(w.rect);
-            continue;
-        }
-        std::vector<RECT> region{IntersectRects(w.rect, screenRect)};
-        for (const RECT& cover : above) {
-            region = SubtractRect(region, cover);
-        }
-        std::erase_if(region, [](const RECT& r) { return IsEmptyRect(r); });
-        return region;
+    // Kept per thread, like the caller's vectors, so that steady use allocates nothing.
+    thread_local std::vector<RECT> covers;
+    RECT own{};
+    if (!wm.CoveringRects(window, &own, &covers)) {
+        return;
     }
-    return {};
+    out->push_back(IntersectRects(own, screenRect));
+    for (const RECT& cover : covers) {
+        SubtractRectInto(*out, cover, scratch);
+        out->swap(*scratch);
+    }
+    std::erase_if(*out, [](const RECT& r) { return IsEmptyRect(r); });
 }
 
 HWND MainWindow() {

@@ -64,6 +64,38 @@ std::optional<WindowInfo> WindowManager::Find(HWND window) const {
     return it->second;
 }
 
+bool WindowManager::ScreenRect(HWND window, RECT* rect) const {
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(window);
+    if (it == windows_.end()) {
+        return false;
+    }
+    *rect = it->second.rect;
+    return true;
+}
+
+WNDPROC WindowManager::Procedure(HWND window) const {
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : it->second.proc;
+}
+
+bool WindowManager::CoveringRects(HWND window, RECT* own, std::vector<RECT>* above) const {
+    std::lock_guard lock(mutex_);
+    above->clear();
+    for (HWND h : zOrder_) {
+        const WindowInfo& w = windows_.at(h);
+        if (h == window) {
+            *own = w.rect;
+            return w.visible;
+        }
+        if (w.visible) {
+            above->push_back(w.rect);
+        }
+    }
+    return false;
+}
+
 bool WindowManager::Exists(HWND window) const {
     std::lock_guard lock(mutex_);
     return windows_.count(window) != 0;

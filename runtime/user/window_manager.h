@@ -52,6 +52,12 @@ class WindowManager {
     HWND AddWindow(WindowInfo info);
     void RemoveWindow(HWND window);
     std::optional<WindowInfo> Find(HWND window) const;
+    // The window's screen rectangle and procedure without copying the whole record.
+    bool ScreenRect(HWND window, RECT* rect) const;
+    WNDPROC Procedure(HWND window) const;
+    // The rectangles of the visible windows above `window` (reusing the vector's storage) and
+    // its own; false when the window is unknown or hidden.
+    bool CoveringRects(HWND window, RECT* own, std::vector<RECT>* above) const;
     bool Exists(HWND window) const;
     void SetVisible(HWND window, bool visible);
     void SetNeedsPaint(HWND window, bool needsPaint);
