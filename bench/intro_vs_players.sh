@@ -12,12 +12,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 "$root/scripts/setup.sh" --bench >/dev/null
 work=$(mktemp -d)
-display=:$((250 + RANDOM % 40))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+source "$(dirname "$0")/../scripts/xvfb.sh"
+start_private_xvfb 640x480x24
+xvfb=$XVFB_PID
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 100); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
-export DISPLAY=$display SDL_AUDIODRIVER=dummy
+export SDL_AUDIODRIVER=dummy
 
 vrelmovie=$build/tools/moviemaker/vrelmovie
 intro=$build/app/vrelintro

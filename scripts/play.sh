@@ -23,15 +23,9 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "play: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); playing on Xvfb instead"
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-    DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-export DISPLAY=$display
+source "$root/scripts/xvfb.sh"
+start_private_xvfb 640x480x24
+trap 'kill $XVFB_PID 2>/dev/null || true' EXIT
 # No sound device is needed: SDL falls back to silence when there is none.
 "$root/build/app/vrelintro" &
 intro=$!

@@ -13,7 +13,10 @@ namespace vrel::screen {
 namespace {
 
 std::mutex g_mutex;
-std::unique_ptr<Screen> g_screen;
+// Not destroyed by static destruction: when the X server goes away, Xlib ends the process
+// from inside SDL, and closing the window then would wait for the dead server for ever.
+// Screen::Shutdown closes it on the normal way out.
+Screen* g_screen = nullptr;
 
 bool HasDisplay() {
     const char* x = std::getenv("DISPLAY");
@@ -50,22 +53,23 @@ std::unique_ptr<Screen> OpenScreen() {
 
 Screen& Screen::Get() {
     std::lock_guard lock(g_mutex);
-    if (!g_screen) {
-        g_screen = OpenScreen();
+    if (g_screen == nullptr) {
+        g_screen = OpenScreen().release();
     }
     return *g_screen;
 }
 
 void Screen::WakeCurrent() {
     std::lock_guard lock(g_mutex);
-    if (g_screen) {
+    if (g_screen != nullptr) {
         g_screen->Wake();
     }
 }
 
 void Screen::Shutdown() {
     std::lock_guard lock(g_mutex);
-    g_screen.reset();
+    delete g_screen;
+    g_screen = nullptr;
 }
 
 }  // namespace vrel::screen

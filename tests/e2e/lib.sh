@@ -22,21 +22,12 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb on a free display with a 640 × 480 × 24 screen and exports DISPLAY.
+# Starts a private Xvfb (640 × 480 × 24 unless told otherwise) and exports DISPLAY.
 start_xvfb() {
-    local size=${1:-640x480x24}
-    local n
-    for n in $(seq 100 199); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "$size" -nolisten tcp >"$work/xvfb.log" 2>&1 &
-        pids+=($!)
-        export DISPLAY=":$n"
-        for _ in $(seq 100); do
-            xdpyinfo >/dev/null 2>&1 && return 0
-            sleep 0.05
-        done
-    done
-    fail "could not start Xvfb"
+    # shellcheck source=../../scripts/xvfb.sh
+    source "$source_dir/scripts/xvfb.sh"
+    start_private_xvfb "${1:-640x480x24}" || fail "could not start Xvfb"
+    pids+=("$XVFB_PID")
 }
 
 # Waits until the file holds a line matching the pattern (default timeout 20 s).
