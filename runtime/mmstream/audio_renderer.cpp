@@ -40,6 +40,17 @@ bool AudioRenderer::Prerolled() const {
     return timeline_.BufferedFrames() >= prerollFrames_;
 }
 
+MonoClock::duration AudioRenderer::TimeUntilLow() const {
+    int spare = timeline_.BufferedFrames() - targetFrames_;
+    // Samples that did not fit are waiting for room: look again soon.
+    auto soonest = std::chrono::milliseconds(5);
+    if (spare <= 0) {
+        return soonest;
+    }
+    return std::max<MonoClock::duration>(soonest, std::chrono::duration_cast<MonoClock::duration>(
+                                                      FramesToTicks(spare, timeline_.Rate())));
+}
+
 bool AudioRenderer::FlushPending() {
     if (pendingFrames_ == 0) {
         return false;

@@ -30,6 +30,9 @@ class AudioRenderer : private AudioDevice::Client {
     bool WantsMore() const;
     // True when enough is buffered to start playing. Any thread.
     bool Prerolled() const;
+    // How long until the buffered sound runs below what the decode thread keeps (zero when
+    // it already has). Any thread.
+    MonoClock::duration TimeUntilLow() const;
     // Moves converted samples that did not fit earlier; true when some moved.
     bool FlushPending();
     // Converts a decoded frame that starts at `start` and queues it for playing.

@@ -64,6 +64,7 @@ class Playback : private DecodeTarget {
     void DecodeLoop();
     void WakeDecoder();
     void WaitForWork(uint64_t seenGeneration);
+    MonoTime NextDecodeDeadline();
     void WaitForPreroll(std::unique_lock<std::mutex>& lock);
     bool Prerolled() const;
     std::optional<Next> TakeDueFrame(AVFrame* into, QueuedFrame* times, MonoTime now,
@@ -77,6 +78,7 @@ class Playback : private DecodeTarget {
     mutable std::mutex mutex_;
     std::condition_variable changed_;  // a picture came, the state changed
     FrameQueue frames_{4};
+    bool refilling_ = true;  // the decode thread fills the queue up (see VideoRoom)
     std::unique_ptr<StreamClock> clock_;
     std::optional<VideoFormat> video_;
     std::optional<StreamTicks> duration_;

@@ -86,6 +86,23 @@ TEST(SoundClockTest, WithoutASoundCardThePicturePlaysAloneAndThatIsSaidOnce) {
     }
 }
 
+// Nobody asks for pictures for a while (the window inactive, a message box open): the sound
+// and the clock go on, and the next picture is the one due by then.
+TEST(SoundClockTest, WhileNobodyTakesPicturesSoundAndClockGoOn) {
+    ScopedEnvironment driver("SDL_AUDIODRIVER", "dummy");
+    std::shared_ptr<Playback> playback = Playback::Create();
+    ASSERT_EQ(S_OK, playback->Open(SoundAndPicture(), true, true));
+    playback->SetRunning(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_TRUE(playback->ClockFollowsSound()) << "the sound ran dry";
+    FramePtr picture(av_frame_alloc());
+    QueuedFrame times{};
+    ASSERT_EQ(Playback::Next::Frame, playback->NextFrame(picture.get(), &times));
+    StreamTicks now = playback->Time();
+    EXPECT_LE(times.start, now);
+    EXPECT_GT(times.End() + StreamTicks(400'000), now) << "an old picture was kept";
+}
+
 TEST(SoundClockTest, SoundStartsWithItsPictureAfterASeek) {
     ScopedEnvironment driver("SDL_AUDIODRIVER", "dummy");
     std::shared_ptr<Playback> playback = Playback::Create();
