@@ -69,10 +69,9 @@ vrelctl=$build/tools/vrelctl/vrelctl
 if [ -x "$vrelctl" ]; then
     mkdir -p "$work/paused"
     ln -sf "$work/mpeg1.mpg" "$work/paused/vrelfi.dat"
-    (cd "$work/paused" && "$intro" >/dev/null 2>&1 &
-     echo $! >"$work/paused.pid")
+    (cd "$work/paused" && exec "$intro" >/dev/null 2>&1) &
+    pid=$!
     sleep 2
-    pid=$(cat "$work/paused.pid")
     "$vrelctl" --pid "$pid" pause >/dev/null
     sleep 0.5
     ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
