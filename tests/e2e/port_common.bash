@@ -12,6 +12,23 @@ mkdir -m 0700 -p "$XDG_RUNTIME_DIR"
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 intro_pid=
 
+# Intros end before lib.sh's cleanup takes their X server away: an intro whose display
+# vanishes under it may not come back from its exit.
+end_intros_first() {
+    local pid
+    for pid in "${pids[@]}"; do
+        [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = vrelintro ] || continue
+        kill -TERM "$pid" 2>/dev/null
+        for _ in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    cleanup
+}
+trap end_intros_first EXIT
+
 ctl() {
     "$vrelctl" "$@" || fail "vrelctl $* failed with exit code $?"
 }
