@@ -123,8 +123,12 @@ void StreamClock::FollowWhileFree(const AudioPosition::Reading& reading) {
     StreamTicks error = reading.heard - ours;
     if (error > kJumpThreshold || error < -kJumpThreshold) {
         anchorValue_ += error;
+    } else if (error > StreamTicks{0}) {
+        anchorValue_ += error / 2;
     } else {
-        anchorValue_ += error / 4;
+        // A report can only come late (the audio thread was not scheduled at once), which
+        // makes the card look behind: such differences are trusted a little at a time.
+        anchorValue_ += error / 16;
     }
 }
 

@@ -16,7 +16,8 @@ class StreamClock {
   public:
     // After this long without a report from the sound card the clock runs alone.
     static constexpr std::chrono::milliseconds kAudioStall{200};
-    // Larger differences from the sound are corrected at once, smaller ones smoothly.
+    // Larger differences from the sound are corrected at once, smaller ones smoothly: the
+    // card being ahead quickly, behind (often just a late report) slowly.
     static constexpr std::chrono::milliseconds kJumpThreshold{50};
 
     // audio: the sound card's reports, or null for a movie played without sound.

@@ -102,8 +102,10 @@ TEST_F(SoundClockFixture, SmallDifferencesAreEasedLargeOnesJumped) {
     clock.Run(At(0));
     Report(0, 0);
     EXPECT_EQ(Ms(100), clock.Now(At(100)));
-    Report(108, 100);  // the card is 8 ms ahead: a quarter is taken at once
-    EXPECT_EQ(Ms(102), clock.Now(At(100)));
+    Report(108, 100);  // the card is 8 ms ahead: half of it is taken at once
+    EXPECT_EQ(Ms(104), clock.Now(At(100)));
+    Report(124, 140);  // 20 ms behind, perhaps only a late report: a sixteenth
+    EXPECT_EQ(Ms(144) + Ms(-20) / 16, clock.Now(At(140)));
     Report(400, 200);  // 98 ms off: taken whole
     EXPECT_EQ(Ms(400), clock.Now(At(200)));
     Report(250, 300);  // 250 ms behind: the clock goes back with the sound

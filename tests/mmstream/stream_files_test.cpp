@@ -1,7 +1,10 @@
 // Files the stream meets: missing, empty, cut short, garbage, sound without picture, and the
 // codecs and containers the movie maker writes.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "movie_library.h"
 #include "stream_fixture.h"
@@ -180,9 +183,11 @@ TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
         SCOPED_TRACE(seen);
         ASSERT_FALSE(markers.empty()) << c.what;
         EXPECT_EQ(0, markers.front()) << c.what;
-        EXPECT_EQ(c.frames - 1, markers.back()) << c.what;
-        EXPECT_TRUE(std::is_sorted(markers.begin(), markers.end())) << c.what;
-        EXPECT_GE(static_cast<int>(markers.size()), c.frames * 9 / 10) << c.what;
+        EXPECT_GE(markers.back(), c.frames - 1 - SkipAllowance(c.frames)) << c.what;
+        EXPECT_TRUE(std::adjacent_find(markers.begin(), markers.end(), std::greater_equal<int>()) ==
+                    markers.end())
+            << c.what << ": out of order or twice";
+        EXPECT_GE(static_cast<int>(markers.size()), c.frames - SkipAllowance(c.frames)) << c.what;
     }
 }
 

@@ -66,8 +66,12 @@ void ExpectPlayedInOrder(const std::vector<Delivery>& played, int firstMarker, i
         previous = d.marker;
     }
     EXPECT_EQ(firstMarker, played.front().marker) << movie << ": the first picture";
-    EXPECT_EQ(frames - 1, previous) << movie << ": the last picture";
-    EXPECT_GE(delivered, (frames - firstMarker) * 9 / 10) << movie << ": too many skipped";
+    EXPECT_GE(played.back().time, frames * kFrameTicks)
+        << movie << ": the end came before the last picture's time was up";
+    // Skipping is for pictures already late, which a busy machine makes a few.
+    int slack = SkipAllowance(frames - firstMarker);
+    EXPECT_GE(previous, frames - 1 - slack) << movie << ": the last picture";
+    EXPECT_GE(delivered, frames - firstMarker - slack) << movie << ": too many skipped";
 }
 
 TEST_F(StreamPlaybackTest, UpdateOnAStoppedStreamReturnsAtOnce) {

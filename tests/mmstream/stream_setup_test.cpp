@@ -133,6 +133,24 @@ TEST_F(StreamSetupTest, OnlyThePictureIsAMediaStreamAndItKnowsItsPurpose) {
     EXPECT_EQ(static_cast<IMultiMediaStream*>(opened.stream.Get()), parent.Get());
 }
 
+ULONG References(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+TEST_F(StreamSetupTest, PictureStreamHoldsItsDirectDrawUntilItGoes) {
+    ULONG before = References(dd3.Get());
+    {
+        OpenedStream opened;
+        ASSERT_EQ(S_OK, Open(SoundAndPicture(), &opened));
+        EXPECT_GT(References(dd3.Get()), before);
+        ComPtr<IDirectDraw> same;
+        ASSERT_EQ(S_OK, opened.video->GetDirectDraw(same.Put()));
+        EXPECT_EQ(dd.Get(), same.Get()) << "the DirectDraw object the stream was given";
+    }
+    EXPECT_EQ(before, References(dd3.Get()));
+}
+
 TEST_F(StreamSetupTest, FormatIsTheMoviesSizeInTheDisplaysPixelFormat) {
     OpenedStream opened;
     ASSERT_EQ(S_OK, Open(SoundAndPicture(), &opened));
