@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the picture-against-sound benchmark with a private PulseAudio daemon holding a null
 # sink (its own runtime folder and socket, so no other PulseAudio is touched); SDL plays into
-# the sink, the benchmark records its monitor. Usage: bench/mmstream_av_sync.sh [build-folder]
+# the sink, the benchmark records its monitor. Then OpenFile to first picture with that real
+# sound device's latency. Usage: bench/mmstream_av_sync.sh [build-folder]
 set -euo pipefail
 build=${1:-$(cd "$(dirname "$0")/.." && pwd)/build}
 runtime=$(mktemp -d)
@@ -17,5 +18,7 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 [ -S "$runtime/native" ] || { cat "$runtime/log" >&2; echo "PulseAudio did not start" >&2; exit 1; }
-PULSE_SINK=vrelsink SDL_AUDIODRIVER=pulseaudio VREL_MONITOR=vrelsink.monitor \
-    "$build/bench/mmstream_av_sync_bench" --benchmark_counters_tabular=true
+export PULSE_SINK=vrelsink SDL_AUDIODRIVER=pulseaudio VREL_MONITOR=vrelsink.monitor
+"$build/bench/mmstream_av_sync_bench" --benchmark_counters_tabular=true
+"$build/bench/mmstream_lifecycle_bench" --benchmark_filter=OpenToFirstPicture \
+    --benchmark_counters_tabular=true
