@@ -12,8 +12,8 @@ namespace vrel::mmstream::testing {
 std::string Movie(const std::vector<std::string>& options);
 // A path in the private folder for files a test writes itself.
 std::string ScratchPath(const std::string& name);
-// Where the built vrelmovie is: $VREL_BUILD_DIR/tools/moviemaker, else beside this test
-// program's build folder.
+// Where the built vrelmovie is: under $VREL_BUILD_DIR, else the build folder this program
+// was compiled for, else the one it runs from.
 std::string MovieMakerPath();
 // Runs vrelmovie; its exit status.
 int RunMovieMaker(const std::vector<std::string>& options, const std::string& out);

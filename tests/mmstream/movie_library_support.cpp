@@ -59,9 +59,13 @@ std::string MovieMakerPath() {
     if (const char* build = std::getenv("VREL_BUILD_DIR"); build != nullptr && *build != 0) {
         return std::string(build) + "/tools/moviemaker/vrelmovie";
     }
+#ifdef VREL_BUILD_DIR
+    return std::string(VREL_BUILD_DIR) + "/tools/moviemaker/vrelmovie";
+#else
     std::error_code error;
     fs::path self = fs::read_symlink("/proc/self/exe", error);
     return (self.parent_path().parent_path() / "tools/moviemaker/vrelmovie").string();
+#endif
 }
 
 int RunMovieMaker(const std::vector<std::string>& options, const std::string& out) {
