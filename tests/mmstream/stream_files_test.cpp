@@ -52,6 +52,10 @@ struct UnplayableCase {
 TEST_F(StreamFilesTest, UnplayableFilesSayWhyInOneLine) {
     std::string empty = ScratchPath("empty.dat");
     WriteBytes(empty, "");
+    std::string subtitles = ScratchPath("subtitles.dat");
+    WriteBytes(subtitles,
+               "1\n00:00:00,000 --> 00:00:01,000\nNo picture, no sound.\n\n"
+               "2\n00:00:01,000 --> 00:00:02,000\nOnly words.\n\n");
     std::string text = ScratchPath("text.dat");
     WriteBytes(text, "This is not a movie at all.\nJust some words.\n");
     const UnplayableCase cases[] = {
@@ -61,6 +65,8 @@ TEST_F(StreamFilesTest, UnplayableFilesSayWhyInOneLine) {
         {"empty", empty, VFW_E_INVALID_FILE_FORMAT, "empty.dat: "},
         {"text", text, VFW_E_INVALID_FILE_FORMAT, "text.dat: "},
         {"garbage", Garbage("garbage.dat", 100000), VFW_E_INVALID_FILE_FORMAT, "garbage.dat: "},
+        {"neither picture nor sound", subtitles, VFW_E_UNSUPPORTED_STREAM,
+         "subtitles.dat: no picture or sound"},
     };
     for (const UnplayableCase& c : cases) {
         ::testing::internal::CaptureStderr();
