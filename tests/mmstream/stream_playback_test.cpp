@@ -2,8 +2,10 @@
 // the picture landing in its rectangle in the right colours.
 #include <thread>
 
+#include "fake_surface.h"
 #include "movie_library.h"
 #include "stream_fixture.h"
+#include "tools/moviemaker/frame_marker.h"
 #include "tools/moviemaker/picture.h"
 
 namespace vrel::mmstream::testing {
@@ -256,6 +258,30 @@ TEST_F(StreamPlaybackTest, PictureIsScaledToALargerRectangle) {
     ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
     ASSERT_EQ(S_OK, sample->Update(0, nullptr, nullptr, 0));
     EXPECT_EQ(3, MarkerIn(surface.Get(), whole));
+}
+
+// A surface from elsewhere: rows padded beyond the picture, and a Lock that can fail.
+TEST_F(StreamPlaybackTest, ForeignSurfaceIsWrittenThroughItsLockWithItsPitch) {
+    ASSERT_EQ(S_OK, Open(PictureOnly(), &opened, false));
+    auto* fake = new FakeSurface(320, 240, RgbFormat(32, 0xFF0000, 0xFF00, 0xFF));
+    ComPtr<IDirectDrawSurface> foreign(fake);
+    sample = MakeSample(opened.video.Get(), foreign.Get(), kMovieRect);
+    ASSERT_TRUE(sample);
+    ASSERT_EQ(S_OK, opened.stream->Seek(kFrameTicks * 7));
+    ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
+    fake->lockResult = DDERR_SURFACEBUSY;
+    EXPECT_EQ(DDERR_SURFACEBUSY, sample->Update(0, nullptr, nullptr, 0));
+    fake->lockResult = DD_OK;
+    ASSERT_EQ(S_OK, sample->Update(0, nullptr, nullptr, 0));
+    EXPECT_EQ(fake->locks, fake->unlocks) << "every Lock has its Unlock";
+    int marker = moviemaker::ReadFrameMarker(reinterpret_cast<const uint32_t*>(fake->pixels.data()),
+                                             320, 240, fake->pitch / 4);
+    EXPECT_GE(marker, 8) << "the picture after the one lost to the busy surface";
+    EXPECT_LE(marker, 9);
+    for (int y = 0; y < 240; ++y) {
+        const uint8_t* padding = &fake->pixels[static_cast<size_t>(y) * fake->pitch + 320 * 4];
+        ASSERT_EQ(0xAB, padding[0]) << "row " << y << " written past its end";
+    }
 }
 
 TEST_F(StreamPlaybackTest, SampleTimesAreThoseOfTheLastPicture) {
