@@ -10,6 +10,9 @@
 #include <map>
 #include <mutex>
 
+#include "tools/moviemaker/movie_writer.h"
+#include "tools/moviemaker/options.h"
+
 namespace vrel::mmstream::testing {
 namespace {
 
@@ -89,19 +92,69 @@ std::string ScratchPath(const std::string& name) {
     return Library::Get().Folder() + "/" + name;
 }
 
-std::string Movie(const std::vector<std::string>& options) {
-    if (std::string known = Library::Get().Find(options); !known.empty()) {
-        return known;
-    }
+namespace {
+
+std::string NameFor(const std::vector<std::string>& options) {
     std::string name = "movie";
     for (const std::string& option : options) {
         name += "_" + option;
     }
-    std::string path = ScratchPath(name);
-    int status = RunMovieMaker(options, path);
-    if (status != 0) {
-        ADD_FAILURE() << MovieMakerPath() << " failed (" << status << ") for " << name;
-        return "";
+    return name;
+}
+
+// Movies are kept in the build folder between test programs (CTest runs every test in a
+// program of its own), in a folder per build of this program, which holds the movie maker.
+std::string SharedFolder() {
+#ifdef VREL_BUILD_DIR
+    std::error_code error;
+    auto built = fs::last_write_time("/proc/self/exe", error).time_since_epoch().count();
+    fs::path root = fs::path(VREL_BUILD_DIR) / "tests" / "mmstream_movies";
+    fs::path folder = root / std::to_string(built);
+    if (fs::exists(folder, error)) {
+        return folder.string();
+    }
+    for (const fs::directory_entry& older : fs::directory_iterator(root, error)) {
+        if (older.path() != folder) {
+            fs::remove_all(older.path(), error);  // movies of an older movie maker
+        }
+    }
+    fs::create_directories(folder, error);
+    return fs::is_directory(folder, error) ? folder.string() : std::string();
+#else
+    return "";
+#endif
+}
+
+bool WriteMovieTo(const std::vector<std::string>& options, const std::string& path) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"--out", path});
+    moviemaker::MovieSettings settings;
+    bool help = false;
+    std::string error;
+    if (!moviemaker::ParseOptions(args, &settings, &help, &error) ||
+        !moviemaker::WriteMovie(settings, &error)) {
+        ADD_FAILURE() << "cannot make " << path << ": " << error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string Movie(const std::vector<std::string>& options) {
+    if (std::string known = Library::Get().Find(options); !known.empty()) {
+        return known;
+    }
+    std::string folder = SharedFolder();
+    std::string path = (folder.empty() ? Library::Get().Folder() : folder) + "/" + NameFor(options);
+    std::error_code error;
+    if (!fs::exists(path, error)) {
+        // Written aside and renamed, so a program running beside this one never sees half.
+        std::string part = path + ".part" + std::to_string(getpid());
+        if (!WriteMovieTo(options, part)) {
+            return "";
+        }
+        fs::rename(part, path, error);
     }
     Library::Get().Remember(options, path);
     return path;
