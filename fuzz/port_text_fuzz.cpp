@@ -64,13 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const port::TokenizeResult split = port::Tokenize(text);
     for (const port::Token& token : split.tokens) {
         const port::TokenizeResult back = port::Tokenize(port::Quote(token.text));
-        Require(!back.error && back.tokens.size() == 1 && back.tokens[0].text == token.text &&
+        Require(!back.failed && back.tokens.size() == 1 && back.tokens[0].text == token.text &&
                 back.tokens[0].quoted);
     }
     const std::string quoted = port::Quote(text);
     if (text.find('\0') == std::string_view::npos) {
         const port::TokenizeResult whole = port::Tokenize(quoted);
-        Require(!whole.error && whole.tokens.size() == 1 && whole.tokens[0].text == text);
+        Require(!whole.failed && whole.tokens.size() == 1 && whole.tokens[0].text == text);
     }
     (void)port::ParseReplyLine(text);
     (void)port::ParseGreeting(text);

@@ -15,15 +15,8 @@ namespace {
 // How often a waiting send looks at the port's stop flag.
 constexpr std::chrono::milliseconds kSendSlice{20};
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 bool Matches(const std::optional<std::string>& wanted, const std::string& actual) {
-    return !wanted || SameNoCase(*wanted, actual);
+    return !wanted || EqualsNoCase(*wanted, actual);
 }
 
 std::string_view BoxKind(UINT type) {

@@ -1,5 +1,7 @@
 #include "runtime/user/port_menu.h"
 
+#include "runtime/user/port_text.h"
+
 namespace vrel::user::port {
 namespace {
 
@@ -41,10 +43,6 @@ void Collect(HMENU menu, int depth, std::vector<MenuCommand>* out) {
     }
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 std::vector<MenuCommand> MenuCommands(HMENU menu) {
@@ -56,14 +54,7 @@ std::vector<MenuCommand> MenuCommands(HMENU menu) {
 std::optional<UINT> FindMenuCommand(const std::vector<MenuCommand>& commands,
                                     std::string_view name) {
     for (const MenuCommand& command : commands) {
-        if (command.name.size() != name.size()) {
-            continue;
-        }
-        bool same = true;
-        for (size_t i = 0; i < name.size() && same; ++i) {
-            same = Lower(command.name[i]) == Lower(name[i]);
-        }
-        if (same) {
+        if (EqualsNoCase(command.name, name)) {
             return command.id;
         }
     }

@@ -1,15 +1,16 @@
-// The message port's wire format (version 1): one request per line, at most 256 bytes with
-// its newline, answered by zero or more data lines and a final `ok …` or `err <code> …` line.
+// The message port's wire format, version 1. The port greets each connection with
+// `vrelport 1 <pid>`; then each request is one line of at most 256 bytes with its newline,
+// answered by zero or more data lines and a final `ok …` or `err <code> <why>` line.
 //
 //   list                                          windows and the open message box
 //   post <class> <title> <message> [<wParam> [<lParam>]]
 //   send <timeoutMs> <class> <title> <message> [<wParam> [<lParam>]]
 //   answer ok|yes|no                              a button of the box open on top
 //
-// <class> and <title> are a bare word, `*` for any, or a "quoted string" (\" \\ \n \t \r and
-// \xHH escapes; a quoted "*" is a literal star). <message> is WM_COMMAND or WM_CLOSE, by name
-// or number; the parameters are 32-bit integers (decimal from -2147483648 to 4294967295, or
-// 0x hex up to 8 digits), zero-extended into wParam and sign-extended into lParam as a 32-bit
+// <class> and <title> are a bare word, `*` for any, or a "quoted string" (see port_text.h;
+// a quoted "*" is a literal star). <message> is WM_COMMAND or WM_CLOSE, by name or number;
+// the parameters are 32-bit integers (decimal from -2147483648 to 4294967295, or 0x hex up
+// to 0xFFFFFFFF), zero-extended into wParam and sign-extended into lParam as a 32-bit
 // program sees them. Nothing here touches a socket: these are pure functions over bytes.
 #pragma once
 
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "runtime/user/port_text.h"
 
 namespace vrel::user::port {
 
@@ -83,26 +85,6 @@ ParseResult ParseRequest(std::string_view line);
 
 // The line (without newline) that ParseRequest reads back as the same request.
 std::string FormatRequest(const Request& request);
-
-// Tokens of a line: split at spaces and tabs, quoted strings unescaped.
-struct Token {
-    std::string text;
-    bool quoted = false;
-};
-struct TokenizeResult {
-    std::vector<Token> tokens;
-    std::optional<ErrorCode> error;
-    std::string detail;
-};
-TokenizeResult Tokenize(std::string_view line);
-
-// A quoted string that Tokenize reads back as `text`: quotes, backslashes and control bytes
-// escaped, everything else as it is.
-std::string Quote(std::string_view text);
-
-// A 32-bit integer as described above, as its bit pattern; nullopt when malformed or out of
-// range.
-std::optional<uint32_t> ParseInteger32(std::string_view text);
 
 // Replies.
 std::string Greeting(long pid);  // "vrelport 1 <pid>"

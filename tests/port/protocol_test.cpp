@@ -255,7 +255,7 @@ TEST(PortProtocolTest, QuotedTextSurvivesEveryByteButNul) {
         EXPECT_FALSE(byte < 0x20 || byte == 0x7F) << "raw control byte " << int(byte);
     }
     auto tokens = user::port::Tokenize(quoted);
-    ASSERT_FALSE(tokens.error) << tokens.detail;
+    ASSERT_FALSE(tokens.failed) << tokens.detail;
     ASSERT_EQ(tokens.tokens.size(), 1u);
     EXPECT_EQ(tokens.tokens[0].text, all);
     EXPECT_TRUE(tokens.tokens[0].quoted);
