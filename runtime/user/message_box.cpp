@@ -31,7 +31,8 @@ struct OpenBox {
     std::vector<uint32_t> covered;  // the screen under the box, put back on close
     int focused = 0;
     int pressed = -1;
-    std::atomic<int> answer{0};
+    std::atomic<int> answer{0};  // a button, a key or another thread: closes at once
+    int hookAnswer = 0;          // a test's answer: closes once nothing is waiting
 };
 
 // Open boxes, innermost last; AnswerMessageBox may reach them from another thread.
@@ -242,7 +243,7 @@ void AskHook(OpenBox& box) {
     if (hook) {
         int answer = hook({box.owner, box.text, box.caption, box.kind});
         if (answer != 0 && HasButton(box, answer)) {
-            box.answer = answer;
+            box.hookAnswer = answer;
         }
     }
 }
@@ -252,11 +253,15 @@ bool HasHook() {
     return static_cast<bool>(Boxes().hook);
 }
 
-// Dispatches everything that arrives while the box is open; ends on an answer once no
-// message is waiting, or at once (IDOK) when a quit request comes up, which stays pending.
+// Dispatches everything that arrives while the box is open. An answer closes it right after
+// the message that brought it, as the platform's dialog loop ends, so a stream of commands
+// cannot keep answered boxes open; a quit request closes it at once (IDOK) and stays pending.
 int RunModalLoop(OpenBox& box) {
     const bool answerByDefault = screen::Screen::Get().Headless() && !HasHook();
     for (;;) {
+        if (int answer = box.answer.load(); answer != 0) {
+            return answer;
+        }
         MSG msg{};
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -267,8 +272,8 @@ int RunModalLoop(OpenBox& box) {
             DispatchMessageA(&msg);
             continue;
         }
-        if (int answer = box.answer.load(); answer != 0) {
-            return answer;
+        if (box.hookAnswer != 0) {
+            return box.hookAnswer;
         }
         if (answerByDefault) {
             return box.layout.buttons.front().id;

@@ -125,6 +125,22 @@ TEST_F(MessageBoxTest, AnswerFromAnotherThreadReachesTheOpenBox) {
     EXPECT_TRUE(answered);
 }
 
+TEST_F(MessageBoxTest, OutsideAnswerClosesTheBoxWithoutWaitingForTheQueueToEmpty) {
+    HWND w = MakeWindow();
+    Drain();
+    MessageLog().clear();
+    SetMessageBoxHook([&](const MessageBoxInfo&) {
+        for (int i = 0; i < 5; ++i) {
+            PostMessageA(w, WM_USER, static_cast<WPARAM>(i), 0);
+        }
+        EXPECT_TRUE(user::AnswerMessageBox(IDOK));
+        return 0;
+    });
+    EXPECT_EQ(MessageBoxA(w, "About", "About", MB_OK), IDOK);
+    EXPECT_TRUE(LoggedOf(WM_USER).empty()) << "the box closed before the backlog";
+    EXPECT_EQ(Drain(), 5) << "the backlog is still there for the owner's loop";
+}
+
 TEST_F(MessageBoxTest, AnswerThatIsNotOneOfTheButtonsIsRefused) {
     HWND w = MakeWindow();
     bool refusedOk = false;
