@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -12,6 +13,10 @@
 
 #include "tools/moviemaker/movie_writer.h"
 #include "tools/moviemaker/options.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace vrel::mmstream::testing {
 namespace {
@@ -131,6 +136,7 @@ bool WriteMovieTo(const std::vector<std::string>& options, const std::string& pa
     moviemaker::MovieSettings settings;
     bool help = false;
     std::string error;
+    av_log_set_level(std::min(av_log_get_level(), AV_LOG_ERROR));  // no encoder banners
     if (!moviemaker::ParseOptions(args, &settings, &help, &error) ||
         !moviemaker::WriteMovie(settings, &error)) {
         ADD_FAILURE() << "cannot make " << path << ": " << error;
