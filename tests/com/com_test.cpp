@@ -176,8 +176,7 @@ TEST(ComTest, RegistrationRefusesBadArguments) {
 TEST(ComTest, QueryFromTableAnswersKnownInterfacesOnly) {
     auto* object = new Counted;
     void* out = nullptr;
-    EXPECT_EQ(com::QueryFromTable({{&IID_IUnknown, object}}, IID_IDirectDraw, &out),
-              E_NOINTERFACE);
+    EXPECT_EQ(com::QueryFromTable({{&IID_IUnknown, object}}, IID_IDirectDraw, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(com::QueryFromTable({{&IID_IClassFactory, object}}, IID_IUnknown, &out), S_OK)
         << "IUnknown answers with the first entry";
