@@ -10,42 +10,12 @@
 #include <new>
 #include <vector>
 
+#include "bench/allocation_counter.h"
 #include "platform/ddraw.h"
 #include "runtime/com/unknown.h"
 #include "runtime/ddraw/blitter.h"
 #include "runtime/ddraw/ddraw_runtime.h"
 #include "runtime/screen/screen.h"
-
-namespace {
-
-std::atomic<long> g_allocations{0};
-
-}  // namespace
-
-// Counting replacements of the global allocation functions, kept out of line so the
-// compiler never sees malloc paired with delete.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 

@@ -8,39 +8,9 @@
 #include <new>
 #include <vector>
 
+#include "bench/allocation_counter.h"
 #include "platform/win32.h"
 #include "runtime/gdi/gdi_runtime.h"
-
-namespace {
-
-std::atomic<long> g_allocations{0};
-
-}  // namespace
-
-// Counting replacements of the global allocation functions. Kept out of line: once
-// inlined, the compiler sees malloc paired with delete and warns.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
