@@ -22,10 +22,20 @@ configure_and_build() {
 
 # A test that fails is run once more before it counts: a few tests time real playback on a
 # shared two-core machine. Every failure is still printed in full.
+passed=0
 run_ctest() {
     local dir=$1
     shift
-    (cd "$dir" && ctest --output-on-failure -j"$jobs" --repeat until-pass:2 "$@")
+    (cd "$dir" && ctest --output-on-failure -j"$jobs" --repeat until-pass:2 "$@") | tee "$dir.ctest.log"
+    local status=${PIPESTATUS[0]}
+    [ "$status" = 0 ] || exit "$status"
+    local count
+    count=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir.ctest.log" | tail -1)
+    passed=$((passed + ${count:-0}))
+}
+
+summary() {
+    echo "all test runs: ${passed} passed, 0 failed"
 }
 
 echo "== normal build"
@@ -33,6 +43,7 @@ configure_and_build "$root/build"
 run_ctest "$root/build"
 
 if [ "${1:-all}" = quick ]; then
+    summary
     exit 0
 fi
 
@@ -53,3 +64,5 @@ if [ -x "$root/scripts/fuzz.sh" ]; then
     echo "== fuzz targets"
     "$root/scripts/fuzz.sh"
 fi
+
+summary
