@@ -423,50 +423,6 @@ class FactoryDouble final : public IDirectDrawFactory, public DoubleObject {
     VREL_DOUBLE_UNUSED("factory", DirectDrawEnumerate, LPDDENUMCALLBACKA, LPVOID)
 };
 
-// ---- Class factory. ----
-
-class DirectDrawClassFactory final : public IClassFactory {
-  public:
-    DirectDrawClassFactory() { vrel::com::LiveObjects::Created(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *out = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            vrel::com::LiveObjects::Destroyed();
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        *out = nullptr;
-        const HRESULT result = LoggedResult(
-            "ddclass", "ddclass", "CreateInstance(" + IidName(iid) + ")", "CreateInstance");
-        if (FAILED(result)) {
-            return result;
-        }
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        FactoryDouble* factory = new FactoryDouble();
-        const HRESULT query = factory->QueryInterface(iid, out);
-        factory->DropCreationReference();
-        return query;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-  private:
-    std::atomic<ULONG> refs_{1};
-};
-
 }  // namespace
 
 DDPIXELFORMAT Xrgb32Format() {
@@ -481,7 +437,7 @@ DDPIXELFORMAT Xrgb32Format() {
 }
 
 IClassFactory* NewDirectDrawClassFactory() {
-    return new DirectDrawClassFactory();
+    return new LoggedClassFactory<FactoryDouble>("ddclass", IidName);
 }
 
 bool FillSurfaceRect(IDirectDrawSurface* surface, const RECT& rect, uint32_t xrgb) {

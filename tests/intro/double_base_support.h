@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 
 #include "platform/mmstream.h"
 #include "runtime/com/unknown.h"
@@ -78,5 +79,55 @@ IClassFactory* NewStreamClassFactory();
 IClassFactory* NewDirectDrawClassFactory();
 void ResetStreamGenerations();
 void ResetSurfaceRecords();
+
+// The class factory a double is registered with: each CreateInstance is logged as
+// "<name>.CreateInstance(<iid>)", answers the scripted result and makes a new Double.
+template <typename Double>
+class LoggedClassFactory final : public IClassFactory {
+  public:
+    LoggedClassFactory(std::string name, std::string (*iidName)(REFIID))
+        : name_(std::move(name)), iidName_(iidName) {
+        vrel::com::LiveObjects::Created();
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        *out = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            vrel::com::LiveObjects::Destroyed();
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        *out = nullptr;
+        const HRESULT result =
+            LoggedResult(name_, name_, "CreateInstance(" + iidName_(iid) + ")", "CreateInstance");
+        if (FAILED(result)) {
+            return result;
+        }
+        if (outer != nullptr) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        Double* object = new Double();
+        const HRESULT query = object->QueryInterface(iid, out);
+        object->DropCreationReference();
+        return query;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+  private:
+    std::string name_;
+    std::string (*iidName_)(REFIID);
+    std::atomic<ULONG> refs_{1};
+};
 
 }  // namespace intro_test

@@ -331,54 +331,10 @@ class StreamDouble final : public IAMMultiMediaStream, public DoubleObject {
     std::string name_;
 };
 
-// ---- Class factory. ----
-
-class StreamClassFactory final : public IClassFactory {
-  public:
-    StreamClassFactory() { vrel::com::LiveObjects::Created(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *out = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            vrel::com::LiveObjects::Destroyed();
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        *out = nullptr;
-        const HRESULT result = LoggedResult(
-            "streamclass", "streamclass", "CreateInstance(" + IidName(iid) + ")", "CreateInstance");
-        if (FAILED(result)) {
-            return result;
-        }
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        StreamDouble* stream = new StreamDouble();
-        const HRESULT query = stream->QueryInterface(iid, out);
-        stream->DropCreationReference();
-        return query;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-  private:
-    std::atomic<ULONG> refs_{1};
-};
-
 }  // namespace
 
 IClassFactory* NewStreamClassFactory() {
-    return new StreamClassFactory();
+    return new LoggedClassFactory<StreamDouble>("streamclass", IidName);
 }
 
 void ResetStreamGenerations() {
