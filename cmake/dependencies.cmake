@@ -5,6 +5,8 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libswscale libswresample libavutil)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+# Only to ask the X server whether a window manager runs (SDL does not tell).
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 find_package(Threads REQUIRED)
 find_package(GTest REQUIRED)
 if(VREL_BENCH AND NOT VREL_SANITIZE)

@@ -73,4 +73,23 @@ char32_t DecodeUtf8(const unsigned char* text, size_t length, size_t* used) {
     return taken == need && IsValidScalar(cp, need) ? cp : kReplacement;
 }
 
+std::string Windows1252ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char byte : text) {
+        const char16_t c = Windows1252ToUnicode(static_cast<unsigned char>(byte));
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 }  // namespace vrel::kernel

@@ -25,9 +25,40 @@ bool FramebufferScreen::SetMode(int width, int height, int bitsPerPixel) {
     return true;
 }
 
+bool MemoryScreen::PollInput(InputEvent* event) {
+    std::lock_guard lock(mutex_);
+    if (input_.empty()) {
+        return false;
+    }
+    *event = input_.front();
+    input_.pop_front();
+    return true;
+}
+
+void MemoryScreen::Inject(const InputEvent& event) {
+    {
+        std::lock_guard lock(mutex_);
+        if (input_.size() >= kMaxInput) {
+            return;  // a real window's queue drops input too when nobody reads it
+        }
+        input_.push_back(event);
+    }
+    woken_.notify_all();
+}
+
+void MemoryScreen::SetLook(const WindowLook& look) {
+    std::lock_guard lock(mutex_);
+    look_ = look;
+}
+
+WindowLook MemoryScreen::Look() {
+    std::lock_guard lock(mutex_);
+    return look_;
+}
+
 void MemoryScreen::WaitForInput(int timeoutMs) {
     std::unique_lock lock(mutex_);
-    auto woken = [this] { return wakePending_; };
+    auto woken = [this] { return wakePending_ || !input_.empty(); };
     if (timeoutMs < 0) {
         woken_.wait(lock, woken);
     } else {

@@ -1,9 +1,10 @@
-// A screen with no real window: the framebuffer lives in memory, input never arrives and
-// waits sleep on a condition variable until woken.
+// A screen with no real window: the framebuffer lives in memory, input arrives only when a
+// test injects it, and waits sleep on a condition variable until woken.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -35,15 +36,24 @@ class MemoryScreen final : public FramebufferScreen {
   public:
     void Present() override {}
     bool Headless() const override { return true; }
-    bool PollInput(InputEvent* /*event*/) override { return false; }
+    bool PollInput(InputEvent* event) override;
     void WaitForInput(int timeoutMs) override;
     void Wake() override;
     void TakeFocus() override {}
+    void SetLook(const WindowLook& look) override;
+
+    // Thread-safe: input as a real window would deliver it (tests).
+    void Inject(const InputEvent& event);
+    WindowLook Look();
 
   private:
+    static constexpr size_t kMaxInput = 256;
+
     std::mutex mutex_;
     std::condition_variable woken_;
     bool wakePending_ = false;
+    std::deque<InputEvent> input_;
+    WindowLook look_;
 };
 
 }  // namespace vrel::screen

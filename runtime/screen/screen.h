@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "runtime/common/pixel_buffer.h"
 
@@ -28,6 +29,13 @@ struct InputEvent {
     int x = 0;            // framebuffer coordinates for mouse events
     int y = 0;
     int button = 0;  // 1 left, 3 right
+};
+
+// How the program's main window asks to be shown: the real window takes it on.
+struct WindowLook {
+    std::string title;         // in the platform's 8-bit code page (Windows-1252)
+    bool alwaysOnTop = false;  // WS_EX_TOPMOST
+    bool arrowCursor = false;  // the window class names the arrow
 };
 
 class Screen {
@@ -57,8 +65,11 @@ class Screen {
     virtual void WaitForInput(int timeoutMs) = 0;
     // Thread-safe: ends a WaitForInput in progress, or the next one.
     virtual void Wake() = 0;
-    // Gives the real window input focus (windows shown by the program take focus).
+    // Shows the real window (hidden until the program shows one of its own) and gives it
+    // input focus: windows shown by the program take focus.
     virtual void TakeFocus() = 0;
+    // The program's main window was shown with this title and style.
+    virtual void SetLook(const WindowLook& look) = 0;
 };
 
 }  // namespace vrel::screen

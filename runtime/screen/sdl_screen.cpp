@@ -2,31 +2,33 @@
 
 #include <cstring>
 
+#include <cstdio>
+
 #include "runtime/common/trace.h"
+#include "runtime/kernel/codepage.h"
+#include "runtime/screen/desktop_kind.h"
 #include "runtime/screen/sdl_keys.h"
 
 namespace vrel::screen {
 
 namespace {
 
-bool OpenWindowGeometry(SdlScreen::Mode mode, int* w, int* h, Uint32* flags) {
-    *flags = SDL_WINDOW_SHOWN;
+// Until the program names its window: the executable's own name.
+constexpr char kDefaultTitle[] = "vrelintro";
+
+// Hidden until the program shows a window, so the window manager first sees the title and
+// state the program asked for.
+SDL_Window* CreateHiddenWindow(SdlScreen::Mode mode) {
     if (mode == SdlScreen::Mode::Window) {
-        *w = 640;
-        *h = 480;
-        *flags |= SDL_WINDOW_RESIZABLE;
-        return true;
+        return SDL_CreateWindow(kDefaultTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                640, 480, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     }
-    // Borderless at the desktop's size rather than SDL's full-screen flag: without a window
-    // manager that flag neither resizes the window nor returns quickly.
-    SDL_DisplayMode desktop;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
-        return false;
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) != 0) {
+        return nullptr;
     }
-    *w = desktop.w;
-    *h = desktop.h;
-    *flags |= SDL_WINDOW_BORDERLESS;
-    return true;
+    return SDL_CreateWindow(kDefaultTitle, bounds.x, bounds.y, bounds.w, bounds.h,
+                            SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
 }
 
 bool IsXrgb(const SDL_Surface* s) {
@@ -34,32 +36,33 @@ bool IsXrgb(const SDL_Surface* s) {
            s->format->Gmask == 0x0000FF00 && s->format->Bmask == 0x000000FF;
 }
 
+bool NoDisplay(const char* driver) {
+    return driver == nullptr || std::strcmp(driver, "dummy") == 0 ||
+           std::strcmp(driver, "offscreen") == 0;
+}
+
 }  // namespace
 
 std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // The window surface must be a plain image: SDL would otherwise back it with an OpenGL
-    // renderer, which costs about twice the CPU under a software GL.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         *error = SDL_GetError();
         return nullptr;
     }
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver == nullptr || std::strcmp(driver, "dummy") == 0 ||
-        std::strcmp(driver, "offscreen") == 0) {
+    if (NoDisplay(driver)) {
         *error = std::string("video driver '") + (driver ? driver : "?") + "' has no display";
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
-    int w = 0;
-    int h = 0;
-    Uint32 flags = 0;
-    SDL_Window* window = nullptr;
-    if (OpenWindowGeometry(mode, &w, &h, &flags)) {
-        window = SDL_CreateWindow("vrelintro", 0, 0, w, h, flags);
+    // On X11 the window surface must be a plain image: SDL would otherwise back it with an
+    // OpenGL renderer, which costs about twice the CPU under a software GL. Wayland has no
+    // plain image to give, so there the texture is the only way to the screen.
+    if (std::strcmp(driver, "x11") == 0) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
+    SDL_Window* window = CreateHiddenWindow(mode);
     Uint32 wake = SDL_RegisterEvents(1);
     if (window == nullptr || wake == static_cast<Uint32>(-1)) {
         *error = SDL_GetError();
@@ -69,22 +72,49 @@ std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
-    return std::unique_ptr<SdlScreen>(new SdlScreen(window, wake));
+    // Where a window manager or compositor runs, full screen is its state to give (above
+    // panels, kept on its monitor). Without one, the borderless window of the desktop's size
+    // already covers everything, and asking would only wait for an answer that never comes.
+    bool askFullscreen = mode == Mode::Fullscreen && DetectDesktop(window) != DesktopKind::BareX11;
+    return std::unique_ptr<SdlScreen>(new SdlScreen(window, wake, askFullscreen));
 }
 
-SdlScreen::SdlScreen(SDL_Window* window, Uint32 wakeEvent)
-    : window_(window), wakeEvent_(wakeEvent) {
-    TakeFocus();
-}
+SdlScreen::SdlScreen(SDL_Window* window, Uint32 wakeEvent, bool askFullscreen)
+    : window_(window), wakeEvent_(wakeEvent), askFullscreen_(askFullscreen) {}
 
 SdlScreen::~SdlScreen() {
     SDL_DestroyWindow(window_);
+    if (arrow_ != nullptr) {
+        SDL_FreeCursor(arrow_);
+    }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 void SdlScreen::TakeFocus() {
+    if (!shown_) {
+        // Only now: SDL drops the always-on-top wish of a window already full screen.
+        if (askFullscreen_) {
+            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        }
+        SDL_ShowWindow(window_);
+        shown_ = true;
+    }
     SDL_RaiseWindow(window_);
     SDL_SetWindowInputFocus(window_);
+}
+
+void SdlScreen::SetLook(const WindowLook& look) {
+    SDL_SetWindowTitle(window_, kernel::Windows1252ToUtf8(look.title).c_str());
+    SDL_SetWindowAlwaysOnTop(window_, look.alwaysOnTop ? SDL_TRUE : SDL_FALSE);
+    if (look.arrowCursor) {
+        // SDL's default cursor is the root window's, which on a bare X server is a cross.
+        if (arrow_ == nullptr) {
+            arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+        }
+        if (arrow_ != nullptr) {
+            SDL_SetCursor(arrow_);
+        }
+    }
 }
 
 void SdlScreen::ModeChanged() {
@@ -101,16 +131,26 @@ void SdlScreen::Refit() {
     box_ = FitPicture(width(), height(), ww, wh);
     fitted_ = true;
     // The bars never change until the next refit: paint them black once.
-    if (SDL_Surface* target = SDL_GetWindowSurface(window_)) {
+    if (SDL_Surface* target = Surface()) {
         SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
     }
+}
+
+SDL_Surface* SdlScreen::Surface() {
+    SDL_Surface* target = SDL_GetWindowSurface(window_);
+    if (target == nullptr && !surfaceFailureSaid_) {
+        // Playing on with nothing on screen must not look like success.
+        std::fprintf(stderr, "vrelintro: cannot draw into the window (%s)\n", SDL_GetError());
+        surfaceFailureSaid_ = true;
+    }
+    return target;
 }
 
 void SdlScreen::Present() {
     if (!fitted_) {
         Refit();
     }
-    SDL_Surface* target = SDL_GetWindowSurface(window_);
+    SDL_Surface* target = Surface();
     if (target == nullptr || !fitted_) {
         return;
     }
@@ -153,8 +193,11 @@ void SdlScreen::CopyScaled(SDL_Surface* target) {
 }
 
 bool SdlScreen::PollInput(InputEvent* event) {
+    // Not SDL_PollEvent: it stops at a marker it leaves after each pump, and events queued
+    // behind that marker would wait for the next call, while the caller goes to sleep.
+    SDL_PumpEvents();
     SDL_Event e;
-    while (SDL_PollEvent(&e) != 0) {
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         if (Translate(e, event)) {
             return true;
         }

@@ -1,5 +1,8 @@
 // The screen shown in a real SDL window: the framebuffer is copied, scaled and letterboxed,
-// into the window's own surface (a plain image upload, no GPU renderer).
+// into the window's own surface (on X11 a plain image upload, no GPU renderer). The window
+// stays hidden until the program shows one of its own, and covers the desktop the way the
+// desktop expects (full-screen state under a window manager or compositor, a borderless
+// window of the desktop's size on a bare X server).
 #pragma once
 
 #include <SDL.h>
@@ -25,20 +28,27 @@ class SdlScreen final : public FramebufferScreen {
     void WaitForInput(int timeoutMs) override;
     void Wake() override;
     void TakeFocus() override;
+    void SetLook(const WindowLook& look) override;
 
   private:
-    SdlScreen(SDL_Window* window, Uint32 wakeEvent);
+    SdlScreen(SDL_Window* window, Uint32 wakeEvent, bool askFullscreen);
     void ModeChanged() override;
     void Refit();
     bool Translate(const SDL_Event& e, InputEvent* out);
     bool TranslateWindowEvent(const SDL_WindowEvent& e, InputEvent* out);
     bool TranslateMouse(const SDL_MouseButtonEvent& e, InputEvent* out);
     void CopyScaled(SDL_Surface* target);
+    // The window's surface; null (said once on standard error) when SDL cannot give one.
+    SDL_Surface* Surface();
 
     SDL_Window* window_;
     Uint32 wakeEvent_;
     Letterbox box_;
     bool fitted_ = false;
+    bool askFullscreen_;
+    bool shown_ = false;
+    bool surfaceFailureSaid_ = false;
+    SDL_Cursor* arrow_ = nullptr;
 };
 
 }  // namespace vrel::screen

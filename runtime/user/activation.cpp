@@ -102,12 +102,15 @@ void HandleFocusChange(bool focused) {
     }
 }
 
-void PumpInput() {
+bool PumpInput() {
     screen::Screen& screen = screen::Screen::Get();
     screen::InputEvent e{};
+    bool handled = false;
     while (screen.PollInput(&e)) {
         HandleInput(e);
+        handled = true;
     }
+    return handled;
 }
 
 }  // namespace vrel::user

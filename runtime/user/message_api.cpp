@@ -98,8 +98,11 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) 
 }
 
 BOOL WINAPI WaitMessage() {
-    vrel::user::PumpInput();
-    vrel::user::WaitForWork();
+    // Input handled here may have changed what the caller waits for (a WM_ACTIVATE sent
+    // while pumping): the caller looks again before anything sleeps.
+    if (!vrel::user::PumpInput()) {
+        vrel::user::WaitForWork();
+    }
     return TRUE;
 }
 

@@ -17,8 +17,9 @@ void ActivateWindow(HWND next);
 // The real window gained or lost input focus.
 void HandleFocusChange(bool focused);
 
-// Turns waiting input of the real window into messages.
-void PumpInput();
+// Turns waiting input of the real window into messages; true when there was any (it may
+// have posted messages or sent WM_ACTIVATE).
+bool PumpInput();
 // Runs the window procedure for every message another thread sent, and answers it.
 void DispatchCrossThreadSends();
 // Erases and paints every visible window marked as needing it.

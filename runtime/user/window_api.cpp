@@ -33,6 +33,18 @@ RECT InitialRect(int x, int y, int width, int height) {
     return RECT{x, y, x + width, y + height};
 }
 
+// The real window shows what the program's main window asks for; message boxes and owned
+// windows only take focus.
+void ShowOnScreen(const WindowInfo& info) {
+    vrel::screen::Screen& screen = vrel::screen::Screen::Get();
+    if (!info.isMessageBox && info.owner == nullptr) {
+        auto cls = WindowManager::Get().FindClass(info.className);
+        screen.SetLook(
+            {info.title, (info.exStyle & WS_EX_TOPMOST) != 0, cls && cls->cursor != nullptr});
+    }
+    screen.TakeFocus();
+}
+
 // Windows whose WM_DESTROY is being handled: a second DestroyWindow from inside it is a
 // no-op instead of a second round of messages.
 std::set<HWND>& BeingDestroyed() {
@@ -124,7 +136,7 @@ BOOL WINAPI ShowWindow(HWND window, int showCommand) {
     if (show && !info->visible) {
         wm.SetVisible(window, true);
         wm.SetNeedsPaint(window, true);
-        vrel::screen::Screen::Get().TakeFocus();
+        ShowOnScreen(*info);
         vrel::user::ActivateWindow(window);
     } else if (!show && info->visible) {
         wm.SetVisible(window, false);

@@ -1,4 +1,5 @@
-// The kernel string helpers: Windows-1252 and UTF-8 to UTF-16, size and terminator rules.
+// The kernel string helpers: Windows-1252 and UTF-8 to UTF-16 (and 1252 to UTF-8), size and
+// terminator rules.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,6 +47,13 @@ TEST(Windows1252, BytesMapToTheirCharacters) {
             EXPECT_EQ(Hex(Widen(codePage, in)), Hex(std::u16string(1, c.expected)))
                 << "byte 0x" << std::hex << int{c.byte} << " code page " << std::dec << codePage;
         }
+    }
+    for (const Case& c : cases) {  // the same characters as UTF-8 (window titles)
+        const std::string utf8 = vrel::kernel::Windows1252ToUtf8(std::string(1, char(c.byte)));
+        size_t used = 0;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+        EXPECT_EQ(vrel::kernel::DecodeUtf8(bytes, utf8.size(), &used), c.expected) << int{c.byte};
+        EXPECT_EQ(used, utf8.size()) << int{c.byte};
     }
 }
 

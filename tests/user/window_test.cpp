@@ -1,8 +1,13 @@
-// Windows: creation, activation, closing, geometry, painting and visible regions.
+// Windows: creation, activation (also by the real window's focus), closing, geometry,
+// painting and visible regions.
 #include <algorithm>
+#include <future>
+#include <thread>
 
 #include "runtime/common/rect.h"
+#include "runtime/screen/memory_screen.h"
 #include "runtime/screen/screen.h"
+#include "runtime/user/testing.h"
 #include "runtime/user/user_runtime.h"
 #include "user/user_support.h"
 
@@ -18,6 +23,72 @@ TEST_F(WindowTest, CreatingAVisiblePopupActivatesItBeforeCreateReturns) {
     ASSERT_EQ(activations.size(), 1u);
     EXPECT_EQ(LOWORD(activations[0].wParam), WA_ACTIVE);
     EXPECT_EQ(GetActiveWindow(), w);
+}
+
+screen::MemoryScreen& TestScreen() {
+    return dynamic_cast<screen::MemoryScreen&>(screen::Screen::Get());
+}
+
+TEST_F(WindowTest, FocusOfTheRealWindowReachesTheActiveWindow) {
+    HWND w = MakeWindow();
+    Drain();
+    using Kind = screen::InputEvent::Kind;
+    struct Case {
+        Kind focus;
+        int activations;  // WM_ACTIVATE messages it brings
+        WORD state;
+    };
+    const Case cases[] = {
+        {Kind::FocusLost, 1, WA_INACTIVE},
+        {Kind::FocusLost, 0, 0},
+        {Kind::FocusGained, 1, WA_ACTIVE},
+        {Kind::FocusGained, 0, 0},
+    };
+    for (const Case& c : cases) {
+        MessageLog().clear();
+        TestScreen().Inject({c.focus});
+        Drain();
+        auto activations = LoggedOf(WM_ACTIVATE);
+        ASSERT_EQ(activations.size(), size_t(c.activations)) << int(c.focus);
+        if (c.activations == 1) {
+            EXPECT_EQ(activations[0].window, w);
+            EXPECT_EQ(LOWORD(activations[0].wParam), c.state);
+        }
+    }
+}
+
+// A loop that runs only while active waits in WaitMessage while inactive: focus coming back
+// must wake it, not be handled and then slept on.
+TEST_F(WindowTest, WaitMessageReturnsAfterInputItHandled) {
+    HWND w = MakeWindow();
+    TestScreen().Inject({screen::InputEvent::Kind::FocusLost});
+    Drain();
+    MessageLog().clear();
+    std::promise<void> returned;
+    std::thread rescue([w, done = returned.get_future()] {
+        if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            PostMessageA(w, WM_USER, 0, 0);  // against a hang only
+        }
+    });
+    TestScreen().Inject({screen::InputEvent::Kind::FocusGained});
+    WaitMessage();
+    returned.set_value();
+    rescue.join();
+    EXPECT_EQ(LoggedOf(WM_ACTIVATE).size(), 1u);
+    MSG msg{};
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE)) << "slept after it";
+}
+
+TEST_F(WindowTest, TheMainWindowGivesTheRealWindowItsTitleAndStyle) {
+    TestScreen().SetLook({});
+    HWND w = MakeWindow(RecordingProc, "Caption \xC4");
+    screen::WindowLook look = TestScreen().Look();
+    EXPECT_EQ(look.title, "Caption \xC4");
+    EXPECT_TRUE(look.alwaysOnTop);
+    EXPECT_FALSE(look.arrowCursor) << "the class names no cursor";
+    user::testing::SetMessageBoxHook([](const user::testing::MessageBoxInfo&) { return IDOK; });
+    MessageBoxA(w, "text", "Box", MB_OK);
+    EXPECT_EQ(TestScreen().Look().title, "Caption \xC4") << "boxes keep the main window's";
 }
 
 TEST_F(WindowTest, HiddenWindowIsNotActivatedUntilShown) {
