@@ -48,7 +48,28 @@ bool HasWindowManager(Display* display) {
     return alive;
 }
 
+void AddNetWmState(Display* display, Window window, const char* stateName) {
+    Atom property = XInternAtom(display, "_NET_WM_STATE", False);
+    Atom state = XInternAtom(display, stateName, False);
+    XChangeProperty(display, window, property, XA_ATOM, 32, PropModeAppend,
+                    reinterpret_cast<const unsigned char*>(&state), 1);
+    XFlush(display);
+}
+
 }  // namespace
+
+void AskFullscreenBeforeShowing(SDL_Window* window, DesktopKind kind) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (kind == DesktopKind::ManagedX11 && SDL_GetWindowWMInfo(window, &info) == SDL_TRUE &&
+        info.subsystem == SDL_SYSWM_X11) {
+        AddNetWmState(info.info.x11.display, info.info.x11.window, "_NET_WM_STATE_FULLSCREEN");
+        return;
+    }
+    if (kind != DesktopKind::BareX11) {
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+}
 
 DesktopKind DetectDesktop(SDL_Window* window) {
     SDL_SysWMinfo info;

@@ -17,4 +17,10 @@ enum class DesktopKind {
 // Looks at the desktop `window` belongs to. Never fails: unknown desktops are Other.
 DesktopKind DetectDesktop(SDL_Window* window);
 
+// Before `window` is first shown: asks the window manager or compositor of `kind` to show it
+// full screen. On X11 the state goes straight into the window's _NET_WM_STATE, keeping the
+// states already there: SDL's own request waits 100 ms for a size change that never comes
+// to a window already of the desktop's size.
+void AskFullscreenBeforeShowing(SDL_Window* window, DesktopKind kind);
+
 }  // namespace vrel::screen

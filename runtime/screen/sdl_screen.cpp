@@ -6,7 +6,6 @@
 
 #include "runtime/common/trace.h"
 #include "runtime/kernel/codepage.h"
-#include "runtime/screen/desktop_kind.h"
 #include "runtime/screen/sdl_keys.h"
 
 namespace vrel::screen {
@@ -75,12 +74,13 @@ std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
     // Where a window manager or compositor runs, full screen is its state to give (above
     // panels, kept on its monitor). Without one, the borderless window of the desktop's size
     // already covers everything, and asking would only wait for an answer that never comes.
-    bool askFullscreen = mode == Mode::Fullscreen && DetectDesktop(window) != DesktopKind::BareX11;
-    return std::unique_ptr<SdlScreen>(new SdlScreen(window, wake, askFullscreen));
+    // A plain window (Mode::Window) is never made full screen.
+    DesktopKind desktop = mode == Mode::Fullscreen ? DetectDesktop(window) : DesktopKind::BareX11;
+    return std::unique_ptr<SdlScreen>(new SdlScreen(window, wake, desktop));
 }
 
-SdlScreen::SdlScreen(SDL_Window* window, Uint32 wakeEvent, bool askFullscreen)
-    : window_(window), wakeEvent_(wakeEvent), askFullscreen_(askFullscreen) {}
+SdlScreen::SdlScreen(SDL_Window* window, Uint32 wakeEvent, DesktopKind desktop)
+    : window_(window), wakeEvent_(wakeEvent), desktop_(desktop) {}
 
 SdlScreen::~SdlScreen() {
     SDL_DestroyWindow(window_);
@@ -93,9 +93,7 @@ SdlScreen::~SdlScreen() {
 void SdlScreen::TakeFocus() {
     if (!shown_) {
         // Only now: SDL drops the always-on-top wish of a window already full screen.
-        if (askFullscreen_) {
-            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
-        }
+        AskFullscreenBeforeShowing(window_, desktop_);
         SDL_ShowWindow(window_);
         shown_ = true;
     }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "runtime/screen/desktop_kind.h"
 #include "runtime/screen/letterbox.h"
 #include "runtime/screen/memory_screen.h"
 
@@ -31,7 +32,7 @@ class SdlScreen final : public FramebufferScreen {
     void SetLook(const WindowLook& look) override;
 
   private:
-    SdlScreen(SDL_Window* window, Uint32 wakeEvent, bool askFullscreen);
+    SdlScreen(SDL_Window* window, Uint32 wakeEvent, DesktopKind desktop);
     void ModeChanged() override;
     void Refit();
     bool Translate(const SDL_Event& e, InputEvent* out);
@@ -45,7 +46,7 @@ class SdlScreen final : public FramebufferScreen {
     Uint32 wakeEvent_;
     Letterbox box_;
     bool fitted_ = false;
-    bool askFullscreen_;
+    DesktopKind desktop_;
     bool shown_ = false;
     bool surfaceFailureSaid_ = false;
     SDL_Cursor* arrow_ = nullptr;
