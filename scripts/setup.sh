@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   ffmpeg procps mingw-w64-common python3
   pulseaudio pulseaudio-utils
+  openbox wmctrl xterm weston xwayland
 )
 
 # Reference players and tools only the benchmarks use: `setup.sh --bench`.

@@ -45,6 +45,11 @@ bool NoDisplay(const char* driver) {
 std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (mode == Mode::Fullscreen) {
+        // A full-screen window has no decorations to draw: libdecor would only complain on
+        // standard error when it finds no plugin.
+        SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0");
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         *error = SDL_GetError();
         return nullptr;

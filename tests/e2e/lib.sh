@@ -65,7 +65,9 @@ make_movie() {
     "$vrelmovie" --out "$out" "$@" >/dev/null || fail "vrelmovie $* failed"
 }
 
-# screenshot_ppm FILE: the screen as a binary PPM, for analyze.py and read_marker.
+# screenshot_ppm FILE: the screen as a binary PPM, for analyze.py and read_marker; only the
+# picture's part of it (WxH+X+Y) when picture_crop is set (a letterboxed screen).
+picture_crop=
 screenshot_ppm() {
-    /usr/bin/import -window root -depth 8 "ppm:$1"
+    /usr/bin/import -window root ${picture_crop:+-crop "$picture_crop"} -depth 8 "ppm:$1"
 }
