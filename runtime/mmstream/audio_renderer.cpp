@@ -78,11 +78,16 @@ void AudioRenderer::Queue(const AVFrame* decoded, StreamTicks start) {
     FlushPending();
 }
 
+void AudioRenderer::SetRunning(bool running) {
+    AudioDevice::Lock lock(*device_);
+    timeline_.SetRunning(running, MonoClock::now());
+}
+
 void AudioRenderer::Restart(StreamTicks position) {
     int64_t frames = TicksToFrames(position, timeline_.Rate());
     {
         AudioDevice::Lock lock(*device_);
-        timeline_.Restart(frames);
+        timeline_.Restart(frames, MonoClock::now());
     }
     converter_.Reset();
     fresh_ = true;

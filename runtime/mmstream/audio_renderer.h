@@ -38,8 +38,8 @@ class AudioRenderer : private AudioDevice::Client {
     // Converts a decoded frame that starts at `start` and queues it for playing.
     void Queue(const AVFrame* decoded, StreamTicks start);
 
-    // Control.
-    void SetRunning(bool running) { timeline_.SetRunning(running); }
+    // Control. Call right after the stream's clock starts or stops.
+    void SetRunning(bool running);
     // Drops everything queued; plays on from `position`, skipping sound before it.
     void Restart(StreamTicks position);
 

@@ -17,7 +17,7 @@ void AudioTimeline::Fill(uint8_t* out, int frames, MonoTime now) {
     const size_t frameBytes = static_cast<size_t>(frameBytes_);
     if (!running_.load(std::memory_order_acquire)) {
         std::memset(out, 0, frames * frameBytes);
-        lastFill_.reset();
+        suppliedUntil_.reset();
         return;
     }
     RealignAfterStall(now, frames);
@@ -32,14 +32,18 @@ void AudioTimeline::Fill(uint8_t* out, int frames, MonoTime now) {
     device_ += frames;
 }
 
-// After the card stopped calling for a while the clock went on without it; the sound
-// catches up with the clock rather than the picture waiting for the sound.
+// A card that went without sound for a while (it stopped calling, or was slow to begin) has
+// fallen behind the clock, which went on without it: the sound catches up with the clock
+// rather than the picture waiting for the sound. A sound server that takes a buffer's worth
+// in a burst and then goes quiet was not without sound, so that is no stall.
 void AudioTimeline::RealignAfterStall(MonoTime now, int frames) {
-    if (lastFill_ && now - *lastFill_ > StreamClock::kAudioStall) {
-        auto gap = std::chrono::duration_cast<StreamTicks>(now - *lastFill_);
-        device_ += std::max<int64_t>(0, TicksToFrames(gap, rate_) - frames);
+    if (suppliedUntil_ && now - *suppliedUntil_ > StreamClock::kAudioStall) {
+        auto gap = std::chrono::duration_cast<StreamTicks>(now - *suppliedUntil_);
+        device_ += TicksToFrames(gap, rate_);
     }
-    lastFill_ = now;
+    MonoTime from = suppliedUntil_ ? std::max(*suppliedUntil_, now) : now;
+    suppliedUntil_ =
+        from + std::chrono::duration_cast<MonoClock::duration>(FramesToTicks(frames, rate_));
 }
 
 void AudioTimeline::SkipLateSamples() {
@@ -67,11 +71,18 @@ int AudioTimeline::Write(const uint8_t* data, int frames, int64_t position) {
     return ring_.Write(data, frames);
 }
 
-void AudioTimeline::Restart(int64_t position) {
+void AudioTimeline::SetRunning(bool running, std::optional<MonoTime> startedAt) {
+    if (running) {
+        suppliedUntil_ = startedAt;
+    }
+    running_.store(running, std::memory_order_release);
+}
+
+void AudioTimeline::Restart(int64_t position, std::optional<MonoTime> now) {
     ring_.Clear();
     fresh_ = true;
     device_ = position;
-    lastFill_.reset();
+    suppliedUntil_ = now;
 }
 
 }  // namespace vrel::mmstream

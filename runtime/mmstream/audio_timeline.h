@@ -30,9 +30,13 @@ class AudioTimeline {
     int Write(const uint8_t* data, int frames, int64_t position);
 
     // Control, while the audio thread is held off (the device locked, or not started).
-    void SetRunning(bool running) { running_.store(running, std::memory_order_release); }
-    // Empties everything and plays on from stream position `position` (frames).
-    void Restart(int64_t position);
+    // startedAt: when the stream's clock started running. A card that first asks for sound
+    // long after it (a sound server waking up) starts where the clock is by then, as after a
+    // stall; without it the sound starts where the first call finds it.
+    void SetRunning(bool running, std::optional<MonoTime> startedAt = std::nullopt);
+    // Empties everything and plays on from stream position `position` (frames), from `now`
+    // on if known.
+    void Restart(int64_t position, std::optional<MonoTime> now = std::nullopt);
     int64_t DevicePosition() const { return device_; }
 
     const AudioPosition& Position() const { return position_; }
@@ -51,7 +55,9 @@ class AudioTimeline {
     bool fresh_ = true;             // nothing written since the last restart
     int64_t device_ = 0;            // stream position the card plays next (audio thread)
     std::atomic<bool> running_{false};
-    std::optional<MonoTime> lastFill_;  // audio thread
+    // Until when the card has had sound, were it played in real time from when it was
+    // written; a card that asks later than this has gone without (audio thread, or held off).
+    std::optional<MonoTime> suppliedUntil_;
     AudioPosition position_;
 };
 

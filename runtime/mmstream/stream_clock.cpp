@@ -5,12 +5,19 @@
 namespace vrel::mmstream {
 namespace {
 
+constexpr int64_t kMillion = 1'000'000;
+
 StreamTicks Elapsed(MonoTime from, MonoTime to) {
     return std::chrono::duration_cast<StreamTicks>(to - from);
 }
 
-MonoClock::duration ToMono(StreamTicks t) {
-    return std::chrono::duration_cast<MonoClock::duration>(t);
+// Two reports in a row agree with the monotonic clock when the sound advanced between them
+// by the time that passed, give or take half (the audio thread is not always run at once).
+bool Steady(const AudioPosition::Reading& before, const AudioPosition::Reading& after) {
+    StreamTicks heard = after.heard - before.heard;
+    StreamTicks passed = Elapsed(before.at, after.at);
+    StreamTicks off = heard > passed ? heard - passed : passed - heard;
+    return heard > StreamTicks{0} && off * 2 <= heard;
 }
 
 }  // namespace
@@ -22,9 +29,8 @@ void StreamClock::Run(MonoTime now) {
     }
     running_ = true;
     runAt_ = now;
-    anchorAt_ = now;
-    holding_ = audio_ != nullptr;
-    lastReading_.reset();
+    anchorAt_ = now + SetOff();
+    Forget();
 }
 
 void StreamClock::Stop(MonoTime now) {
@@ -33,20 +39,19 @@ void StreamClock::Stop(MonoTime now) {
         return;
     }
     Follow(now);
-    anchorValue_ = ValueAt(now);
+    Rebase(now);
     running_ = false;
-    holding_ = false;
 }
 
 void StreamClock::SetPosition(StreamTicks position, MonoTime now) {
     std::lock_guard lock(mutex_);
     anchorValue_ = position;
-    anchorAt_ = now;
+    anchorAt_ = running_ ? now + SetOff() : now;
+    slewPpm_ = 0;
     if (running_) {
         // Reports from before the move speak of the old position.
         runAt_ = now;
-        holding_ = audio_ != nullptr;
-        lastReading_.reset();
+        Forget();
     }
 }
 
@@ -67,76 +72,79 @@ MonoTime StreamClock::When(StreamTicks position, MonoTime now) {
     if (!running_) {
         return MonoTime::max();
     }
-    if (!holding_) {
-        return anchorAt_ + ToMono(position - anchorValue_);
+    StreamTicks ahead = position - anchorValue_;
+    if (ahead <= StreamTicks{0}) {
+        return std::min(now, anchorAt_ + std::chrono::duration_cast<MonoClock::duration>(ahead));
     }
-    // Waiting for the sound: it tells when it will reach us; without a word yet, look again
-    // soon.
-    if (lastReading_) {
-        return std::max(now, lastReading_->at + ToMono(position - lastReading_->heard));
-    }
-    return now + std::chrono::milliseconds(5);
+    // Rounded up, so the clock has reached `position` when the caller looks again.
+    int64_t rate = kMillion + slewPpm_;
+    StreamTicks until((ahead.count() * kMillion + rate - 1) / rate);
+    return anchorAt_ + std::chrono::duration_cast<MonoClock::duration>(until);
 }
 
 bool StreamClock::FollowingAudio(MonoTime now) {
     std::lock_guard lock(mutex_);
     Follow(now);
-    return running_ && lastReading_ && now - lastReading_->at <= kAudioStall;
+    return running_ && steadyReports_ >= kSteadyReports && now - lastReading_->at <= kAudioStall;
 }
 
 void StreamClock::Follow(MonoTime now) {
     if (!running_ || audio_ == nullptr) {
         return;
     }
+    // The sound went quiet: from then on the clock ran alone at the normal rate.
+    if (slewPpm_ != 0 && now - lastReading_->at > kAudioStall) {
+        Rebase(lastReading_->at + kAudioStall);
+    }
     std::optional<AudioPosition::Reading> reading = audio_->Read();
     if (reading && reading->sequence != lastSequence_ && reading->at >= runAt_) {
         lastSequence_ = reading->sequence;
-        lastReading_ = reading;
-        if (holding_) {
-            FollowWhileHolding(*reading, now);
-        } else {
-            FollowWhileFree(*reading);
-        }
-        return;
-    }
-    if (holding_ && lastReading_) {
-        FollowWhileHolding(*lastReading_, now);  // the sound may have reached us meanwhile
-    }
-    MonoTime lastWord = lastReading_ ? lastReading_->at : runAt_;
-    if (holding_ && now - lastWord > kAudioStall) {
-        holding_ = false;  // no sound is coming: go on alone from here
-        anchorAt_ = now;
+        Steer(*reading, now);
     }
 }
 
-void StreamClock::FollowWhileHolding(const AudioPosition::Reading& reading, MonoTime now) {
-    StreamTicks heardNow = reading.heard + Elapsed(reading.at, now);
-    if (heardNow >= anchorValue_) {
-        holding_ = false;
-        anchorValue_ = heardNow;
-        anchorAt_ = now;
+void StreamClock::Steer(const AudioPosition::Reading& reading, MonoTime now) {
+    bool steady = lastReading_ && Steady(*lastReading_, reading);
+    steadyReports_ = steady ? steadyReports_ + 1 : 1;
+    lastReading_ = reading;
+    StreamTicks error = reading.heard - ValueAt(reading.at);
+    Rebase(now);
+    if (steadyReports_ < kSteadyReports) {
+        return;  // not yet known what is heard: the monotonic clock knows better
     }
-}
-
-void StreamClock::FollowWhileFree(const AudioPosition::Reading& reading) {
-    StreamTicks ours = anchorValue_ + Elapsed(anchorAt_, reading.at);
-    StreamTicks error = reading.heard - ours;
     if (error > kJumpThreshold || error < -kJumpThreshold) {
         anchorValue_ += error;
-    } else if (error > StreamTicks{0}) {
-        anchorValue_ += error / 2;
-    } else {
-        // A report can only come late (the audio thread was not scheduled at once), which
-        // makes the card look behind: such differences are trusted a little at a time.
-        anchorValue_ += error / 16;
+        return;
     }
+    slewPpm_ =
+        std::clamp<int64_t>(error.count() * kCatchUpPerSecond * kMillion / StreamTicks::period::den,
+                            -kMaxSlewPpm, kMaxSlewPpm);
+}
+
+void StreamClock::Rebase(MonoTime t) {
+    if (t > anchorAt_) {
+        anchorValue_ = ValueAt(t);
+        anchorAt_ = t;
+    }
+    slewPpm_ = 0;
+}
+
+MonoClock::duration StreamClock::SetOff() const {
+    return audio_ != nullptr ? kSoundStart : MonoClock::duration{0};
+}
+
+void StreamClock::Forget() {
+    slewPpm_ = 0;
+    lastReading_.reset();
+    steadyReports_ = 0;
 }
 
 StreamTicks StreamClock::ValueAt(MonoTime t) const {
-    if (!running_ || holding_) {
+    if (!running_) {
         return anchorValue_;
     }
-    return anchorValue_ + Elapsed(anchorAt_, t);
+    StreamTicks elapsed = std::max(StreamTicks{0}, Elapsed(anchorAt_, t));
+    return anchorValue_ + elapsed + StreamTicks(elapsed.count() * slewPpm_ / kMillion);
 }
 
 }  // namespace vrel::mmstream
