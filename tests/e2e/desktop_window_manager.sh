@@ -59,7 +59,11 @@ for round in $(seq 10); do
 done
 give_focus_away
 held=$(frame_now)
-xdotool key --clearmodifiers alt+Tab
+# As a person does it: Alt held while Tab goes down and up (openbox grabs the keyboard on
+# Tab and switches when Alt is let go).
+xdotool keydown alt key Tab
+sleep 0.3
+xdotool keyup alt
 wait_until_moving "$held" "Alt+Tab"
 
 ctl about
