@@ -6,19 +6,10 @@
 set -euo pipefail
 build=${1:-$(cd "$(dirname "$0")/.." && pwd)/build}
 runtime=$(mktemp -d)
-export PULSE_RUNTIME_PATH=$runtime PULSE_STATE_PATH=$runtime PULSE_SERVER=unix:$runtime/native
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-    --load="module-null-sink sink_name=vrelsink rate=44100" \
-    --load="module-native-protocol-unix auth-anonymous=1 socket=$runtime/native" \
-    >"$runtime/log" 2>&1 &
-daemon=$!
-trap 'kill $daemon 2>/dev/null || true; wait $daemon 2>/dev/null || true; rm -rf "$runtime"' EXIT
-for _ in $(seq 100); do
-    [ -S "$runtime/native" ] && break
-    sleep 0.05
-done
-[ -S "$runtime/native" ] || { cat "$runtime/log" >&2; echo "PulseAudio did not start" >&2; exit 1; }
-export PULSE_SINK=vrelsink SDL_AUDIODRIVER=pulseaudio VREL_MONITOR=vrelsink.monitor
+source "$(dirname "$0")/../scripts/pulseaudio.sh"
+start_private_pulseaudio "$runtime/pulse"
+trap 'kill $PULSE_PID 2>/dev/null || true; wait $PULSE_PID 2>/dev/null || true; rm -rf "$runtime"' EXIT
+export VREL_MONITOR=vrelsink.monitor
 "$build/bench/mmstream_av_sync_bench" --benchmark_counters_tabular=true
 "$build/bench/mmstream_lifecycle_bench" --benchmark_filter=OpenToFirstPicture \
     --benchmark_counters_tabular=true

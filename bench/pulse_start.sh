@@ -9,22 +9,12 @@ set -euo pipefail
 build=$(cd "${1:-$(cd "$(dirname "$0")/.." && pwd)/build}" && pwd)
 runs=${RUNS:-5}
 work=$(mktemp -d)
-export PULSE_RUNTIME_PATH=$work PULSE_STATE_PATH=$work PULSE_SERVER=unix:$work/native
-export HOME=$work XDG_RUNTIME_DIR=$work
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-    --load="module-null-sink sink_name=vrelsink rate=44100" \
-    --load="module-native-protocol-unix auth-anonymous=1 socket=$work/native" \
-    >"$work/log" 2>&1 &
-daemon=$!
-trap 'kill $daemon 2>/dev/null || true; wait $daemon 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 100); do
-    [ -S "$work/native" ] && break
-    sleep 0.05
-done
-[ -S "$work/native" ] || { cat "$work/log" >&2; echo "PulseAudio did not start" >&2; exit 1; }
+source "$(dirname "$0")/../scripts/pulseaudio.sh"
+start_private_pulseaudio "$work/pulse"
+trap 'kill $PULSE_PID 2>/dev/null || true; wait $PULSE_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 "$build/tools/moviemaker/vrelmovie" --out "$work/vrelfi.dat" --seconds 3 >/dev/null
-export PULSE_SINK=vrelsink SDL_AUDIODRIVER=pulseaudio VREL_SCREEN=none
+export VREL_SCREEN=none
 
 printf '%-4s %14s %14s\n' run start_exit_s max_gap_ms
 : >"$work/results"

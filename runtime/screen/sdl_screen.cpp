@@ -198,14 +198,19 @@ void SdlScreen::CopyScaled(SDL_Surface* target) {
 bool SdlScreen::PollInput(InputEvent* event) {
     // Not SDL_PollEvent: it stops at a marker it leaves after each pump, and events queued
     // behind that marker would wait for the next call, while the caller goes to sleep.
-    SDL_PumpEvents();
+    // What is queued is taken first; the window system is asked only once that runs out.
     SDL_Event e;
-    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
-        if (Translate(e, event)) {
+    for (bool pumped = false;;) {
+        if (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0) {
+            if (pumped) {
+                return false;
+            }
+            SDL_PumpEvents();
+            pumped = true;
+        } else if (Translate(e, event)) {
             return true;
         }
     }
-    return false;
 }
 
 void SdlScreen::WaitForInput(int timeoutMs) {

@@ -4,19 +4,10 @@
 # sink received, recorded from its monitor, is sound, not silence.
 source "$(dirname "$0")/lib.sh"
 start_xvfb 640x480x24
-mkdir -m 0700 -p "$work/home" "$work/run"
-export HOME=$work/home XDG_RUNTIME_DIR=$work/run PULSE_RUNTIME_PATH=$work/run
-socket=$work/run/pulse.sock
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false --use-pid-file=no \
-    -L "module-null-sink sink_name=vrelsink" \
-    -L "module-native-protocol-unix socket=$socket auth-anonymous=1" >"$work/pulse.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-    [ -S "$socket" ] && break
-    sleep 0.05
-done
-[ -S "$socket" ] || fail "PulseAudio did not start: $(cat "$work/pulse.log")"
-export PULSE_SERVER=unix:$socket PULSE_SINK=vrelsink SDL_AUDIODRIVER=pulseaudio
+# shellcheck source=../../scripts/pulseaudio.sh
+source "$source_dir/scripts/pulseaudio.sh"
+start_private_pulseaudio "$work/pulse" || fail "PulseAudio did not start"
+pids+=("$PULSE_PID")
 
 parec -d vrelsink.monitor --file-format=wav "$work/heard.wav" &
 recorder=$!
