@@ -4,6 +4,8 @@
   analyze.py blocks FILE X0 Y0 X1 Y1      pixels in the area that break 2 x 2 blocks
   analyze.py table FILE X0 Y0 X1 Y1       the colour-table entry seen most often in the
                                           area, as "<index> <count>" (-1 0 when none)
+  analyze.py step FILE1 FILE2 X0 Y0 X1 Y1 the fewest steps forward through the colour
+                                          cycle from FILE1's overlay colour to FILE2's
   analyze.py same FILE1 FILE2             number of differing pixels
 """
 import sys
@@ -73,6 +75,19 @@ def table_colour(image, x0, y0, x1, y1):
     return table.index(best), counts[best]
 
 
+def cycle_step(first, second, x0, y0, x1, y1):
+    """Entries 32k - 1 and 32k of the cycle are the same colour (each corner of the hue
+    cycle is reached twice), so a colour may stand for two neighbouring entries."""
+    table = colour_table()
+    a, _ = table_colour(first, x0, y0, x1, y1)
+    b, _ = table_colour(second, x0, y0, x1, y1)
+    if a < 0 or b < 0:
+        return -1
+    starts = [i for i, c in enumerate(table) if c == table[a]]
+    ends = [i for i, c in enumerate(table) if c == table[b]]
+    return min((e - s) % 192 or 192 for s in starts for e in ends)
+
+
 def main(argv):
     command = argv[1]
     if command == "same":
@@ -81,6 +96,10 @@ def main(argv):
             print(a[0] * a[1])
             return
         print(sum(1 for i in range(0, len(a[2]), 3) if a[2][i:i + 3] != b[2][i:i + 3]))
+        return
+    if command == "step":
+        area = (int(v) for v in argv[4:8])
+        print(cycle_step(read_ppm(argv[2]), read_ppm(argv[3]), *area))
         return
     image = read_ppm(argv[2])
     x0, y0, x1, y1 = (int(v) for v in argv[3:7])

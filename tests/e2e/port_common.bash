@@ -78,6 +78,11 @@ colour_of() {
     echo "$entry"
 }
 
+# Steps through the colour cycle from the overlay colour of one screenshot to the next's.
+colour_step() {
+    python3 "$analyze" step "$1" "$2" 16 16 340 64
+}
+
 # Pixels of one colour (RRGGBB) in a screenshot.
 count_colour() {
     /usr/bin/convert "$1" -fill black +opaque "#$2" -fill white -opaque "#$2" \
