@@ -166,12 +166,20 @@ bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     if (!wm.Exists(window)) {
         return false;
     }
-    // Shared: a sender that gives up leaves the slot to the window's thread.
+    // Shared: a sender that gives up while the procedure runs leaves the slot to the
+    // window's thread.
     auto send = std::make_shared<CrossThreadSend>();
     send->msg = MakeMessage(window, message, wParam, lParam);
     wm.Queue().PushSend(send);
     WakeWindowThread();
-    return send->WaitForAnswer(timeoutMs, result);
+    if (send->WaitForAnswer(timeoutMs, result)) {
+        return true;
+    }
+    // Nobody waits for it any more: it must not run late, or pile up behind a stuck window.
+    if (!wm.Queue().Withdraw(send)) {
+        return send->WaitForAnswer(0, result);  // taken just now; it may have answered
+    }
+    return false;
 }
 
 void DispatchCrossThreadSends() {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "runtime/common/rect.h"
@@ -18,6 +19,9 @@ namespace vrel::user {
 namespace {
 
 constexpr const char* kBoxClass = kDialogClassName;
+// Each box nests a modal loop on the stack; a stream of About commands must not nest
+// thousands of them.
+constexpr size_t kMaxOpenBoxes = 8;
 
 // One open box: its look, its pixels underneath and its answer.
 struct OpenBox {
@@ -149,10 +153,14 @@ void EnsureBoxClass() {
     }
 }
 
-void Echo(const std::string& caption, const std::string& text) {
+// `notShown` says why the box never reached the screen; empty for a box that did.
+void Echo(const std::string& caption, const std::string& text, const std::string& notShown = "") {
     std::string body = text;
     while (!body.empty() && body.back() == '\n') {
         body.pop_back();
+    }
+    if (!notShown.empty()) {
+        body += " (not shown: " + notShown + ")";
     }
     std::fprintf(stderr, "[%s] %s\n", caption.c_str(), body.c_str());
     std::fflush(stderr);
@@ -248,6 +256,11 @@ void AskHook(OpenBox& box) {
     }
 }
 
+size_t OpenBoxCount() {
+    std::lock_guard lock(Boxes().mutex);
+    return Boxes().boxes.size();
+}
+
 bool HasHook() {
     std::lock_guard lock(Boxes().mutex);
     return static_cast<bool>(Boxes().hook);
@@ -319,10 +332,15 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     box->text = text ? text : "";
     box->caption = caption ? caption : "Error";
     box->kind = kind;
-    vrel::user::Echo(box->caption, box->text);
     if (WindowManager::Get().Queue().TakeQuit(false)) {
+        vrel::user::Echo(box->caption, box->text, "a quit is pending");
         return IDOK;  // a pending quit closes any box at once and stays pending
     }
+    if (const size_t open = vrel::user::OpenBoxCount(); open >= vrel::user::kMaxOpenBoxes) {
+        vrel::user::Echo(box->caption, box->text, std::to_string(open) + " boxes already open");
+        return 0;  // as a box that cannot be made
+    }
+    vrel::user::Echo(box->caption, box->text);
     vrel::user::OpenOnScreen(*box);
     vrel::user::AskHook(*box);
     int answer = vrel::user::RunModalLoop(*box);

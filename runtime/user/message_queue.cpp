@@ -56,6 +56,16 @@ std::shared_ptr<CrossThreadSend> MessageQueue::PopSend() {
     return send;
 }
 
+bool MessageQueue::Withdraw(const std::shared_ptr<CrossThreadSend>& send) {
+    std::lock_guard lock(mutex_);
+    return std::erase(sent_, send) > 0;
+}
+
+size_t MessageQueue::PendingSends() const {
+    std::lock_guard lock(mutex_);
+    return sent_.size();
+}
+
 namespace {
 
 bool InFilter(const MSG& m, HWND window, UINT min, UINT max) {

@@ -13,7 +13,8 @@
 namespace vrel::user {
 
 // A message sent from another thread: the owner's thread runs the window procedure and
-// stores the result; the sender waits for it (or gives up, the slot stays valid).
+// stores the result; the sender waits for it, or gives up and takes it back out of the queue
+// (MessageQueue::Withdraw) so a stuck window does not pile up sends nobody waits for.
 struct CrossThreadSend {
     MSG msg{};
     std::mutex mutex;
@@ -37,6 +38,10 @@ class MessageQueue {
     void PostQuit(int exitCode);
     void PushSend(std::shared_ptr<CrossThreadSend> send);
     std::shared_ptr<CrossThreadSend> PopSend();
+    // Takes a send whose sender gave up out of the queue; false when the window's thread
+    // has taken it already (it runs, or ran).
+    bool Withdraw(const std::shared_ptr<CrossThreadSend>& send);
+    size_t PendingSends() const;
 
     // The first posted message inside the filter; removed when `remove`.
     std::optional<MSG> TakePosted(HWND window, UINT min, UINT max, bool remove);

@@ -1,6 +1,7 @@
 #include "runtime/user/port_directory.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ namespace {
 
 constexpr std::string_view kSocketSuffix = ".sock";
 constexpr std::string_view kTemporarySuffix = ".sock.new";
+constexpr long kLongestPid = 4194304;  // the kernel's highest pid_max
 
 // The pid in "<pid>.sock" or "<pid>.sock.new"; nullopt for any other name.
 std::optional<long> PidOfName(std::string_view name, bool* temporary) {
@@ -58,15 +60,55 @@ std::vector<std::string> EntryNames(const std::string& directory) {
 
 }  // namespace
 
-std::string DefaultPortDirectory() {
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    if (runtimeDir != nullptr && runtimeDir[0] == '/') {
-        return std::string(runtimeDir) + "/vrelintro";
+PortLocation DefaultPortLocation() {
+    auto absolute = [](const char* name) -> const char* {
+        const char* value = std::getenv(name);
+        return value != nullptr && value[0] == '/' ? value : nullptr;
+    };
+    if (const char* runtimeDir = absolute("XDG_RUNTIME_DIR")) {
+        return {std::string(runtimeDir) + "/vrelintro", false};
     }
-    return "/tmp/vrelintro-" + std::to_string(geteuid());
+    if (const char* stateHome = absolute("XDG_STATE_HOME")) {
+        return {std::string(stateHome) + "/vrelintro", true};
+    }
+    if (const char* home = absolute("HOME")) {
+        return {std::string(home) + "/.local/state/vrelintro", true};
+    }
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+        return {std::string(found->pw_dir) + "/.local/state/vrelintro", true};
+    }
+    return {"", false};
 }
 
-bool CheckPortDirectory(const std::string& directory, bool create, std::string* error) {
+std::string DefaultPortDirectory() {
+    return DefaultPortLocation().directory;
+}
+
+bool CheckPortDirectory(const std::string& directory, bool create, std::string* error,
+                        bool makeParents) {
+    if (directory.empty()) {
+        *error =
+            "no directory for the port (neither XDG_RUNTIME_DIR, XDG_STATE_HOME nor HOME "
+            "names one)";
+        return false;
+    }
+    if (const std::string longest = SocketPathFor(directory, kLongestPid) + ".new";
+        !SocketPathFits(longest)) {
+        *error = directory + " is too long for a socket path (" + std::to_string(longest.size()) +
+                 " bytes; a Unix socket address holds " + std::to_string(kMaxSocketPath) + ")";
+        return false;
+    }
+    if (create && makeParents) {
+        // Parents are ordinary directories of the user's, as any program would make them.
+        for (size_t slash = directory.find('/', 1); slash != std::string::npos;
+             slash = directory.find('/', slash + 1)) {
+            mkdir(directory.substr(0, slash).c_str(), 0777);
+        }
+    }
     if (create && mkdir(directory.c_str(), 0700) == 0) {
         chmod(directory.c_str(), 0700);  // the umask may have taken more than group and other
     }
@@ -107,20 +149,30 @@ std::vector<LivePort> CleanAndListPorts(const std::string& directory, long ownPi
             continue;
         }
         const std::string path = directory + "/" + name;
-        if (!ProcessAlive(*pid)) {
-            unlink(path.c_str());
-            continue;
-        }
-        if (temporary) {
+        const bool alive = ProcessAlive(*pid);
+        if (temporary && alive) {
             continue;  // a live process is binding it right now
         }
-        // A live pid whose socket refuses connections: its process was killed and the pid
-        // has been taken since.
+        struct stat before {};
+        if (lstat(path.c_str(), &before) != 0) {
+            continue;
+        }
+        // Whatever the pid says, a socket that answers belongs to a live listener (a pid of
+        // another namespace, or one reused since the check).
         const ConnectResult probe = Probe(path);
-        if (probe == ConnectResult::Refused) {
+        if (probe == ConnectResult::Connected || probe == ConnectResult::Busy) {
+            if (!temporary) {
+                live.push_back(LivePort{*pid, path});
+            }
+            continue;
+        }
+        // Dead, or a live pid whose socket refuses (its process was killed and the pid taken
+        // since). Only the file probed goes: a process that reused the pid may have renamed
+        // a fresh socket into its place meanwhile.
+        struct stat now {};
+        if ((!alive || probe == ConnectResult::Refused) && lstat(path.c_str(), &now) == 0 &&
+            now.st_ino == before.st_ino && now.st_dev == before.st_dev) {
             unlink(path.c_str());
-        } else if (probe == ConnectResult::Connected || probe == ConnectResult::Busy) {
-            live.push_back(LivePort{*pid, path});
         }
     }
     std::sort(live.begin(), live.end(),

@@ -73,12 +73,14 @@ std::shared_ptr<CrossThreadSend> QueueSend(HWND window, const Request& request) 
     return send;
 }
 
-// As SendFromOtherThread, but the wait also ends when the port stops: at process exit the
-// window's thread has left its loop and will never answer.
-std::string Send(HWND window, const Request& request, const std::atomic<bool>& stopping) {
+// As SendFromOtherThread, but the wait also ends when the port stops (at process exit the
+// window's thread has left its loop and will never answer) or the connection's time is up.
+std::string Send(HWND window, const Request& request, const std::atomic<bool>& stopping,
+                 std::chrono::steady_clock::time_point connectionEnd) {
     using std::chrono::milliseconds;
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + milliseconds(request.timeoutMs);
+    const auto requestEnd = Clock::now() + milliseconds(request.timeoutMs);
+    const auto deadline = std::min(requestEnd, connectionEnd);
     auto send = QueueSend(window, request);
     LRESULT result = 0;
     for (;;) {
@@ -87,14 +89,25 @@ std::string Send(HWND window, const Request& request, const std::atomic<bool>& s
         if (send->WaitForAnswer(static_cast<int>(slice.count()), &result)) {
             return OkLine(std::to_string(result));
         }
-        if (stopping.load()) {
+        const bool stop = stopping.load();
+        if (!stop && Clock::now() < deadline) {
+            continue;
+        }
+        // Nobody will wait for it any more: it must not run later, nor pile up.
+        const bool dropped = WindowManager::Get().Queue().Withdraw(send);
+        if (!dropped && send->WaitForAnswer(0, &result)) {
+            return OkLine(std::to_string(result));
+        }
+        const std::string fate = dropped ? " (dropped)" : " (the window is handling it)";
+        if (stop) {
             return ErrorLine(ErrorCode::Stopped, "the port is shutting down");
         }
-        if (Clock::now() >= deadline) {
-            return ErrorLine(ErrorCode::Timeout, "no answer within " +
-                                                     std::to_string(request.timeoutMs) +
-                                                     " ms (the window may still handle it)");
+        if (requestEnd <= connectionEnd) {
+            return ErrorLine(
+                ErrorCode::Timeout,
+                "no answer within " + std::to_string(request.timeoutMs) + " ms" + fate);
         }
+        return ErrorLine(ErrorCode::Timeout, "the connection's time is up" + fate);
     }
 }
 
@@ -119,7 +132,8 @@ HWND FindTargetWindow(const WindowTarget& target) {
     return nullptr;
 }
 
-std::vector<std::string> HandleRequest(const Request& request, const std::atomic<bool>& stopping) {
+std::vector<std::string> HandleRequest(const Request& request, const std::atomic<bool>& stopping,
+                                       std::chrono::steady_clock::time_point connectionEnd) {
     switch (request.verb) {
         case Verb::List:
             return List();
@@ -133,15 +147,17 @@ std::vector<std::string> HandleRequest(const Request& request, const std::atomic
     if (window == nullptr) {
         return {NoWindowLine(request.target)};
     }
-    return {request.verb == Verb::Post ? Post(window, request) : Send(window, request, stopping)};
+    return {request.verb == Verb::Post ? Post(window, request)
+                                       : Send(window, request, stopping, connectionEnd)};
 }
 
-std::vector<std::string> HandleLine(std::string_view line, const std::atomic<bool>& stopping) {
+std::vector<std::string> HandleLine(std::string_view line, const std::atomic<bool>& stopping,
+                                    std::chrono::steady_clock::time_point connectionEnd) {
     ParseResult parsed = ParseRequest(line);
     if (!parsed.request) {
         return {ErrorLine(parsed.error, parsed.detail)};
     }
-    return HandleRequest(*parsed.request, stopping);
+    return HandleRequest(*parsed.request, stopping, connectionEnd);
 }
 
 }  // namespace vrel::user::port

@@ -6,7 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <system_error>
 #include <vector>
 
@@ -37,7 +39,8 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-std::unique_ptr<PortServer> PortServer::Start(const std::string& socketPath, std::string* error) {
+std::unique_ptr<PortServer> PortServer::Start(const std::string& socketPath, std::string* error,
+                                              std::chrono::milliseconds connectionLimit) {
     UniqueFd listening = ListenOn(socketPath, static_cast<int>(kMaxConnections), error);
     if (!listening.Valid()) {
         return nullptr;
@@ -50,14 +53,16 @@ std::unique_ptr<PortServer> PortServer::Start(const std::string& socketPath, std
         return nullptr;
     }
     std::unique_ptr<PortServer> server(
-        new PortServer(socketPath, std::move(listening), std::move(wake)));
+        new PortServer(socketPath, std::move(listening), std::move(wake), connectionLimit));
     server->listener_ = std::thread(&PortServer::ListenLoop, server.get());
     return server;
 }
 
-PortServer::PortServer(std::string path, UniqueFd listening, UniqueFd wake)
+PortServer::PortServer(std::string path, UniqueFd listening, UniqueFd wake,
+                       std::chrono::milliseconds connectionLimit)
     : path_(std::move(path)),
       owner_(geteuid()),
+      connectionLimit_(connectionLimit),
       listening_(std::move(listening)),
       wake_(std::move(wake)) {}
 
@@ -110,7 +115,6 @@ void PortServer::AcceptOne() {
         return;
     }
     SetTimeout(fd.Get(), SO_SNDTIMEO, kWriteTimeoutSeconds);
-    SetTimeout(fd.Get(), SO_RCVTIMEO, kIdleTimeoutSeconds);
     auto peer = PeerCredentials(fd.Get());
     if (!peer || !PeerAllowed(*peer, owner_)) {
         Refuse(fd.Get(), ErrorCode::Denied,
@@ -125,6 +129,7 @@ void PortServer::AcceptOne() {
     }
     auto connection = std::make_unique<Connection>();
     connection->fd = std::move(fd);
+    connection->end = std::chrono::steady_clock::now() + connectionLimit_;
     try {
         connection->thread = std::thread(&PortServer::Serve, this, connection.get());
     } catch (const std::system_error&) {
@@ -146,7 +151,9 @@ void PortServer::ReapFinished() {
 }
 
 // Answers every complete line in `bytes`; false when the client stopped reading.
-bool PortServer::ServeChunk(int fd, std::string_view bytes, LineReader& reader) {
+bool PortServer::ServeChunk(const Connection& connection, std::string_view bytes,
+                            LineReader& reader) {
+    const int fd = connection.fd.Get();
     std::vector<LineEvent> events;
     reader.Feed(bytes, &events);
     for (const LineEvent& event : events) {
@@ -155,7 +162,7 @@ bool PortServer::ServeChunk(int fd, std::string_view bytes, LineReader& reader) 
                                 ErrorCode::TooLong, "a request is at most " +
                                                         std::to_string(kMaxRequestBytes) +
                                                         " bytes with its newline")}
-                          : HandleLine(event.line, stopping_);
+                          : HandleLine(event.line, stopping_, connection.end);
         if (!WriteAll(fd, JoinLines(reply))) {
             return false;
         }
@@ -163,17 +170,44 @@ bool PortServer::ServeChunk(int fd, std::string_view bytes, LineReader& reader) 
     return true;
 }
 
+namespace {
+
+// Waits for bytes until the connection's time is up; -1 with errno on failure, 0 when the
+// peer closed or the time is up.
+ssize_t ReceiveBefore(int fd, std::chrono::steady_clock::time_point end, char* buffer,
+                      size_t size) {
+    using std::chrono::milliseconds;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return 0;
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left.count(), 60000)));
+        if (ready < 0 && errno != EINTR) {
+            return -1;
+        }
+        if (ready > 0) {
+            return recv(fd, buffer, size, MSG_DONTWAIT);
+        }
+    }
+}
+
+}  // namespace
+
 void PortServer::Serve(Connection* connection) {
     const int fd = connection->fd.Get();
     LineReader reader(kMaxRequestBytes);
     bool open = WriteAll(fd, Greeting(getpid()) + "\n");
     char buffer[1024];
     while (open && !stopping_) {
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) {
+        const ssize_t n = ReceiveBefore(fd, connection->end, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
-        open = n > 0 && ServeChunk(fd, std::string_view(buffer, static_cast<size_t>(n)), reader);
+        open = n > 0 &&
+               ServeChunk(*connection, std::string_view(buffer, static_cast<size_t>(n)), reader);
     }
     connection->finished = true;
     WakeListener();

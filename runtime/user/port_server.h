@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <list>
 #include <memory>
 #include <string>
@@ -20,12 +21,16 @@ namespace vrel::user::port {
 class PortServer {
   public:
     static constexpr size_t kMaxConnections = 16;
-    static constexpr int kIdleTimeoutSeconds = 60;  // a silent client is dropped after this
+    // A connection is closed this long after it was accepted, however much it sends: a
+    // client trickling bytes cannot hold one of the few places for ever.
+    static constexpr std::chrono::milliseconds kConnectionLimit{60000};
     static constexpr int kWriteTimeoutSeconds = 2;  // a client that never reads is dropped
 
     // Listens at `socketPath` (its directory already checked); null with the reason when it
-    // cannot.
-    static std::unique_ptr<PortServer> Start(const std::string& socketPath, std::string* error);
+    // cannot. `connectionLimit` is kConnectionLimit but for tests.
+    static std::unique_ptr<PortServer> Start(
+        const std::string& socketPath, std::string* error,
+        std::chrono::milliseconds connectionLimit = kConnectionLimit);
 
     PortServer(const PortServer&) = delete;
     PortServer& operator=(const PortServer&) = delete;
@@ -40,20 +45,23 @@ class PortServer {
   private:
     struct Connection {
         UniqueFd fd;
+        std::chrono::steady_clock::time_point end;  // closed then
         std::thread thread;
         std::atomic<bool> finished{false};
     };
 
-    PortServer(std::string path, UniqueFd listening, UniqueFd wake);
+    PortServer(std::string path, UniqueFd listening, UniqueFd wake,
+               std::chrono::milliseconds connectionLimit);
     void ListenLoop();
     void AcceptOne();
     void ReapFinished();
     void Serve(Connection* connection);
-    bool ServeChunk(int fd, std::string_view bytes, LineReader& reader);
+    bool ServeChunk(const Connection& connection, std::string_view bytes, LineReader& reader);
     void WakeListener();
 
     std::string path_;
     uid_t owner_;
+    std::chrono::milliseconds connectionLimit_;
     UniqueFd listening_;
     UniqueFd wake_;  // eventfd: a connection ended, or the port stops
     std::atomic<bool> stopping_{false};

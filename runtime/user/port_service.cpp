@@ -42,22 +42,26 @@ class PortService {
         if (!SettingAllowsPort() || !Path().empty()) {
             return;  // not wanted, or already started by StartListeningIn
         }
-        if (std::string error = StartIn(DefaultPortDirectory()); !error.empty()) {
+        const PortLocation location = DefaultPortLocation();
+        if (std::string error =
+                StartIn(location.directory, location.makeParents, PortServer::kConnectionLimit);
+            !error.empty()) {
             std::fprintf(stderr, "vrelintro: no message port (%s)\n", error.c_str());
         }
     }
 
-    std::string StartIn(const std::string& directory) {
+    std::string StartIn(const std::string& directory, bool makeParents,
+                        std::chrono::milliseconds connectionLimit) {
         std::lock_guard lock(mutex_);
         if (server_) {
             return "the port is already listening at " + server_->SocketPath();
         }
         std::string error;
-        if (!CheckPortDirectory(directory, true, &error)) {
+        if (!CheckPortDirectory(directory, true, &error, makeParents)) {
             return error;
         }
         CleanAndListPorts(directory, getpid());
-        server_ = PortServer::Start(SocketPathFor(directory, getpid()), &error);
+        server_ = PortServer::Start(SocketPathFor(directory, getpid()), &error, connectionLimit);
         if (!server_) {
             return error;
         }
@@ -102,8 +106,9 @@ void StopListening() {
     PortService::Get().Stop();
 }
 
-std::string StartListeningIn(const std::string& directory) {
-    return PortService::Get().StartIn(directory);
+std::string StartListeningIn(const std::string& directory,
+                             std::chrono::milliseconds connectionLimit) {
+    return PortService::Get().StartIn(directory, false, connectionLimit);
 }
 
 std::string ListeningPath() {

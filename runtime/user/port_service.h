@@ -9,6 +9,7 @@
 //                   so test programs running without a screen start no port threads
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace vrel::user::port {
@@ -23,8 +24,10 @@ void StopListening();
 
 // Starts the port now in `directory` (made if missing, and checked as the default one),
 // whatever the setting says. Returns "" or the reason it could not start. For tests and
-// tools that need a port of their own.
-std::string StartListeningIn(const std::string& directory);
+// tools that need a port of their own; tests may shorten the connections' time.
+std::string StartListeningIn(
+    const std::string& directory,
+    std::chrono::milliseconds connectionLimit = std::chrono::seconds(60));  // the real limit
 
 // The socket's path while listening; "" otherwise.
 std::string ListeningPath();

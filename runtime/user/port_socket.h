@@ -5,6 +5,7 @@
 
 #include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/un.h>
 
 #include <optional>
 #include <string>
@@ -30,6 +31,12 @@ class UniqueFd {
   private:
     int fd_ = -1;
 };
+
+// The longest path a Unix socket address holds, and whether `path` fits.
+inline constexpr size_t kMaxSocketPath = sizeof(sockaddr_un::sun_path) - 1;
+inline bool SocketPathFits(const std::string& path) {
+    return !path.empty() && path.size() <= kMaxSocketPath;
+}
 
 // Listens on `path` (mode 0600; any old file of that name is replaced). Invalid with the
 // reason in *error when the path is too long or a call fails.

@@ -46,7 +46,8 @@ std::vector<TopLevelWindow> TopLevelWindows();
 
 // Thread-safe, for other threads than the windows' own: has the window's thread run the
 // window procedure (inside its message loop or a box's) and waits for the result at most
-// timeoutMs (negative: for ever). False when the window does not exist or time ran out.
+// timeoutMs (negative: for ever). False when the window does not exist or time ran out; a
+// send that timed out before the window's thread took it is dropped and never runs.
 bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int timeoutMs,
                          LRESULT* result);
 

@@ -37,21 +37,31 @@ class ScopedEnv {
 };
 
 TEST(PortDirectoryTest, DefaultDirectoryFollowsXdgRuntimeDir) {
-    const std::string fallback = "/tmp/vrelintro-" + std::to_string(geteuid());
+    // Without a runtime directory, a place under the user's own home: nothing another user
+    // can create first, as they could a name in /tmp.
+    const std::string home = "/home/u/.local/state/vrelintro";
     struct Case {
         const char* xdg;
+        const char* state;
         std::string expected;
+        bool makeParents;
     };
     const std::vector<Case> cases = {
-        {"/run/user/1234", "/run/user/1234/vrelintro"},
-        {nullptr, fallback},
-        {"", fallback},
-        {"relative/dir", fallback},
+        {"/run/user/1234", "/s", "/run/user/1234/vrelintro", false},
+        {nullptr, nullptr, home, true},
+        {"", "/home/u/state", "/home/u/state/vrelintro", true},
+        {"relative/dir", "relative/state", home, true},
     };
+    ScopedEnv homeEnv("HOME", "/home/u");
     for (const Case& c : cases) {
         ScopedEnv env("XDG_RUNTIME_DIR", c.xdg);
-        EXPECT_EQ(user::port::DefaultPortDirectory(), c.expected)
-            << "XDG_RUNTIME_DIR=" << (c.xdg ? c.xdg : "(unset)");
+        ScopedEnv stateEnv("XDG_STATE_HOME", c.state);
+        const user::port::PortLocation location = user::port::DefaultPortLocation();
+        EXPECT_EQ(location.directory, c.expected)
+            << "XDG_RUNTIME_DIR=" << (c.xdg ? c.xdg : "-")
+            << " XDG_STATE_HOME=" << (c.state ? c.state : "-");
+        EXPECT_EQ(location.makeParents, c.makeParents) << c.expected;
+        EXPECT_EQ(user::port::DefaultPortDirectory(), c.expected);
     }
 }
 
@@ -61,6 +71,7 @@ struct DirectoryCase {
     bool create;
     bool expectedOk;
     const char* reasonPart;
+    bool makeParents = false;
 };
 
 TEST(PortDirectoryTest, OnlyAPrivateDirectoryOfOurOwnIsUsed) {
@@ -104,12 +115,18 @@ TEST(PortDirectoryTest, OnlyAPrivateDirectoryOfOurOwnIsUsed) {
          true, false, "is not a directory"},
         {"no parent", [](const std::string& b) { return b + "/none/deeper"; }, true, false,
          "No such file"},
+        {"no parents, made for the fallback",
+         [](const std::string& b) { return b + "/home/.local/state/vrelintro"; }, true, true, "",
+         true},
+        {"too long for a socket path",
+         [](const std::string& b) { return b + "/" + std::string(90, 'x'); }, true, false,
+         "too long for a socket path", true},
     };
     for (const DirectoryCase& c : cases) {
         TempDir base;
         const std::string path = c.make(base.Path());
         std::string error;
-        EXPECT_EQ(CheckPortDirectory(path, c.create, &error), c.expectedOk)
+        EXPECT_EQ(CheckPortDirectory(path, c.create, &error, c.makeParents), c.expectedOk)
             << c.name << ": " << error;
         EXPECT_NE(error.find(c.reasonPart), std::string::npos)
             << c.name << "\nexpected a reason with: " << c.reasonPart << "\nactual: " << error;
@@ -172,15 +189,21 @@ TEST(PortDirectoryTest, StaleSocketsGoLiveOnesStay) {
         user::port::ListenOn(user::port::SocketPathFor(d, alive), 4, &error);
     ASSERT_TRUE(live.Valid()) << error;
     std::ofstream(d + "/" + std::to_string(alive) + ".sock.new") << "";
+    const pid_t gone = DeadPid();  // its pid looks dead, but a listener answers there
+    user::port::UniqueFd answering =
+        user::port::ListenOn(user::port::SocketPathFor(d, gone), 4, &error);
+    ASSERT_TRUE(answering.Valid()) << error;
     LeaveDeadSocket(user::port::SocketPathFor(d, getpid()));
     std::ofstream(d + "/notes.txt") << "";
     std::ofstream(d + "/12ab.sock") << "";
 
     auto ports = CleanAndListPorts(d, getpid());
 
-    ASSERT_EQ(ports.size(), 1u);
-    EXPECT_EQ(ports[0].pid, alive);
-    EXPECT_EQ(ports[0].path, user::port::SocketPathFor(d, alive));
+    ASSERT_EQ(ports.size(), 2u);
+    for (const user::port::LivePort& port : ports) {
+        EXPECT_TRUE(port.pid == alive || port.pid == gone) << port.pid;
+        EXPECT_EQ(port.path, user::port::SocketPathFor(d, port.pid));
+    }
     struct Expect {
         std::string name;
         bool present;
@@ -190,6 +213,7 @@ TEST(PortDirectoryTest, StaleSocketsGoLiveOnesStay) {
         {std::to_string(dead) + ".sock.new", false},
         {"1.sock", false},
         {std::to_string(alive) + ".sock", true},
+        {std::to_string(gone) + ".sock", true},
         {std::to_string(alive) + ".sock.new", true},
         {std::to_string(getpid()) + ".sock", true},
         {"notes.txt", true},

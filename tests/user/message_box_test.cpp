@@ -1,7 +1,9 @@
 // Message boxes: activation around them, their modal loop, answers, quit handling, the
 // pixels they cover and their echo on standard error.
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "runtime/screen/screen.h"
 #include "runtime/user/testing.h"
@@ -63,11 +65,38 @@ TEST_F(MessageBoxTest, BoxShownWhileQuitIsPendingReturnsAtOnceAndQuitStays) {
         return IDNO;
     });
     PostQuitMessage(0);
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBoxA(w, "x", "y", MB_YESNO), IDOK);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "[y] x (not shown: a quit is pending)\n");
     EXPECT_FALSE(hookRan);
     EXPECT_TRUE(LoggedOf(WM_ACTIVATE).empty());
     MSG msg{};
     EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE) << "the loop still ends";
+}
+
+TEST_F(MessageBoxTest, NestingIsBoundedAndTheRefusedBoxIsEchoedAsNotShown) {
+    HWND w = MakeWindow();
+    Drain();
+    std::vector<int> results;
+    int opened = 0;
+    // Every box opens the next from inside its own modal loop, as a stream of About does.
+    SetMessageBoxHook([&](const MessageBoxInfo&) {
+        if (++opened < 9) {
+            results.push_back(MessageBoxA(w, std::to_string(opened + 1).c_str(), "About", MB_OK));
+        }
+        return IDOK;
+    });
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(w, "1", "About", MB_OK), IDOK);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(opened, 8) << "the hook runs only for boxes that were shown";
+    EXPECT_EQ(results, (std::vector<int>{0, IDOK, IDOK, IDOK, IDOK, IDOK, IDOK, IDOK}))
+        << "the innermost (9th) box returns first";
+    EXPECT_NE(err.find("[About] 8\n[About] 9 (not shown: 8 boxes already open)\n"),
+              std::string::npos)
+        << err;
+    EXPECT_FALSE(user::TopMessageBox()) << "every shown box closed";
+    EXPECT_EQ(MessageBoxA(w, "again", "About", MB_OK), IDOK) << "room again once closed";
 }
 
 TEST_F(MessageBoxTest, QuitArrivingWhileOpenClosesTheBoxWithOkAndStaysPending) {

@@ -1,6 +1,7 @@
 // The message queue: order of posts and quit, PM_NOREMOVE, sends, bounds and bad input.
 #include <thread>
 
+#include "runtime/user/user_runtime.h"
 #include "user/user_support.h"
 
 namespace vrel::test {
@@ -85,6 +86,22 @@ TEST_F(QueueTest, SendFromAnotherThreadIsDispatchedInsideGetMessage) {
     poster.join();
     EXPECT_EQ(result, 120);
     EXPECT_EQ(LoggedOf(WM_USER + 1).size(), 1u);
+}
+
+TEST_F(QueueTest, SendWhoseSenderGaveUpIsDroppedNotDeliveredLate) {
+    HWND w = MakeWindow();
+    Drain();
+    MessageLog().clear();
+    bool answered = true;
+    // Nobody pumps while the sender waits: it gives up.
+    std::thread sender([&] {
+        LRESULT result = 0;
+        answered = user::SendFromOtherThread(w, WM_USER + 1, 3, 0, 20, &result);
+    });
+    sender.join();
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(Drain(), 0);
+    EXPECT_TRUE(LoggedOf(WM_USER + 1).empty()) << "the abandoned send ran late";
 }
 
 TEST_F(QueueTest, PostFromAnotherThreadWakesWaitMessage) {
