@@ -7,6 +7,7 @@
 #include "runtime/common/trace.h"
 #include "runtime/kernel/codepage.h"
 #include "runtime/screen/sdl_keys.h"
+#include "runtime/screen/x_connection_lost.h"
 
 namespace vrel::screen {
 
@@ -65,6 +66,7 @@ std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
     // plain image to give, so there the texture is the only way to the screen.
     if (std::strcmp(driver, "x11") == 0) {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        EndRunWhenXConnectionIsLost();
     }
     SDL_Window* window = CreateHiddenWindow(mode);
     Uint32 wake = SDL_RegisterEvents(1);

@@ -1,5 +1,6 @@
 #include "runtime/user/port_service.h"
 
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,6 +15,19 @@
 
 namespace vrel::user::port {
 namespace {
+
+// A copy of the socket's path for RemoveSocketNow, which may run while another thread holds
+// the service's mutex forever. Written before it is published and only while unpublished.
+char g_socketPath[sizeof(sockaddr_un::sun_path)];
+std::atomic<bool> g_socketPublished{false};
+
+void PublishSocketPath(const std::string& path) {
+    if (path.size() < sizeof g_socketPath) {
+        path.copy(g_socketPath, path.size());
+        g_socketPath[path.size()] = '\0';
+        g_socketPublished.store(true, std::memory_order_release);
+    }
+}
 
 bool SettingAllowsPort() {
     const char* port = std::getenv("VREL_PORT");
@@ -65,6 +79,7 @@ class PortService {
         if (!server_) {
             return error;
         }
+        PublishSocketPath(server_->SocketPath());
         if (!atExitRegistered_) {
             atExitRegistered_ = std::atexit(&StopListening) == 0;  // a last chance at exit
         }
@@ -79,6 +94,7 @@ class PortService {
         }
         if (server) {
             server->Stop();
+            g_socketPublished.store(false, std::memory_order_release);  // unlinked by Stop
         }
     }
 
@@ -113,6 +129,12 @@ std::string StartListeningIn(const std::string& directory,
 
 std::string ListeningPath() {
     return PortService::Get().Path();
+}
+
+void RemoveSocketNow() {
+    if (g_socketPublished.exchange(false, std::memory_order_acq_rel)) {
+        unlink(g_socketPath);
+    }
 }
 
 }  // namespace vrel::user::port

@@ -32,4 +32,9 @@ std::string StartListeningIn(
 // The socket's path while listening; "" otherwise.
 std::string ListeningPath();
 
+// Removes the socket at once, without locks or allocation: for a process that ends
+// immediately (a signal handler, a lost display) while its threads may be stuck. The
+// connections and threads are left to the process's end.
+void RemoveSocketNow();
+
 }  // namespace vrel::user::port

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real intro's socket over its life: SIGTERM ends the intro with exit code 0 and removes
 # the socket; kill -9 leaves it, and the next intro (or vrelctl) removes it; two intros at
-# once are told apart by pid.
+# once are told apart by pid; a reader of its output that goes away does not end it; losing
+# the X server ends it with exit code 1, one line about it and no socket left.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/port_common.bash"
 start_xvfb 640x480x24
@@ -68,4 +69,31 @@ ctl --pid "$second" answer ok
 kill -TERM "$second"
 wait "$second" || fail "the second intro exited with $?"
 exit_intro
+
+# Standard error into `head -c 1`: the second box's line goes to a closed pipe (SIGPIPE).
+(cd "$work/play" && exec "$intro" 2> >(head -c 1 >/dev/null)) >/dev/null &
+intro_pid=$!
+pids+=("$intro_pid")
+for _ in $(seq 200); do
+    [ -S "$sockets/$intro_pid.sock" ] && break
+    sleep 0.05
+done
+for _ in 1 2; do
+    ctl about
+    wait_for_box About
+    ctl answer ok
+    until no_box_listed; do sleep 0.05; done
+done
+kill -0 "$intro_pid" 2>/dev/null || fail "a closed standard error ended the intro"
+exit_intro
+
+# The X server goes away mid-play.
+start_intro --size 320x240 --fps 25 --seconds 30
+kill -KILL "$XVFB_PID"
+status=0
+wait "$intro_pid" || status=$?
+[ "$status" = 1 ] || fail "without its display the intro exited with $status"
+[ "$(grep -ciE 'display|X server|X connection|XIO' "$work/intro.err")" = 1 ] || fail "$(cat "$work/intro.err")"
+grep -q "the display went away" "$work/intro.err" || fail "$(cat "$work/intro.err")"
+[ ! -e "$sockets/$intro_pid.sock" ] || fail "losing the display left the socket behind"
 echo "port signals: ok"
