@@ -65,5 +65,5 @@ reopened=$(frame_now)
 [ "$(soundtracks)" = 1 ] || fail "$(soundtracks) soundtracks after Open"
 
 exit_intro
-echo "port stop/open: ok (colours $paused_colour -> $stopped_colour, restart at $restarted," \
+echo "port stop/open: ok (colour $paused_colour before Stop, restart at $restarted," \
     "open at $reopened)"
