@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
-  libsdl2-dev libx11-dev
+  libsdl2-dev libx11-dev libasound2-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -55,7 +55,7 @@ bool AudioConverter::Configure(const AVFrame* decoded) {
 
 const uint8_t* AudioConverter::Convert(const AVFrame* decoded, int* frames) {
     *frames = 0;
-    if (decoded->sample_rate <= 0 || decoded->ch_layout.nb_channels <= 0 ||
+    if (!PlayableSound(decoded->sample_rate, decoded->ch_layout.nb_channels) ||
         (!Matches(decoded) && !Configure(decoded))) {
         return nullptr;
     }

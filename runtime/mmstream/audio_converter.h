@@ -8,6 +8,17 @@
 
 namespace vrel::mmstream {
 
+// Sound outside these bounds is not played: every sound buffer and the clock's idea of the
+// card's delay are sized from the rate and channel count (a 1 Hz stream would claim minutes of
+// buffered sound, 2^31 Hz gigabytes of memory).
+constexpr int kMinSoundRate = 4'000;
+constexpr int kMaxSoundRate = 384'000;
+constexpr int kMaxSoundChannels = 32;
+inline bool PlayableSound(int rate, int channels) {
+    return rate >= kMinSoundRate && rate <= kMaxSoundRate && channels >= 1 &&
+           channels <= kMaxSoundChannels;
+}
+
 class AudioConverter {
   public:
     AudioConverter(int rate, int channels);

@@ -1,6 +1,10 @@
 #include "runtime/mmstream/audio_device.h"
 
+#include <alsa/asoundlib.h>
+
 #include <algorithm>
+
+#include "runtime/mmstream/audio_converter.h"
 
 namespace vrel::mmstream {
 namespace {
@@ -16,10 +20,17 @@ Uint16 BufferFrames(int rate) {
     return static_cast<Uint16>(frames);
 }
 
+// libasound prints its own lines for every device it tries and fails; our one-line notice
+// says it all. SDL loads the same libasound, so this handler is the one it reports to.
+void QuietAlsa(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/,
+               const char* /*format*/, ...) {}
+
 }  // namespace
 
 std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannels,
                                                std::string* error) {
+    static const int quiet = snd_lib_error_set_handler(&QuietAlsa);
+    (void)quiet;
     std::unique_ptr<AudioDevice> device(new AudioDevice());
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         *error = SDL_GetError();
@@ -39,6 +50,11 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannel
                             SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
     if (device->id_ == 0) {
         *error = SDL_GetError();
+        return nullptr;
+    }
+    if (!PlayableSound(have.freq, have.channels)) {
+        *error = "the device's format (" + std::to_string(have.freq) + " Hz, " +
+                 std::to_string(have.channels) + " channels) is out of bounds";
         return nullptr;
     }
     device->spec_ = Spec{have.freq, have.channels, have.samples};

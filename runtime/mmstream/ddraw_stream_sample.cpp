@@ -70,8 +70,8 @@ HRESULT DirectDrawStreamSample::Create(DirectDrawMediaStream* stream, IDirectDra
 DirectDrawStreamSample::DirectDrawStreamSample(DirectDrawMediaStream* stream,
                                                IDirectDrawSurface* surface, SurfaceShape shape,
                                                RECT rect)
-    : shape_(shape), rect_(rect), picture_(av_frame_alloc()) {
-    if (!picture_) {
+    : shape_(shape), rect_(rect), picture_(av_frame_alloc()), shown_(av_frame_alloc()) {
+    if (!picture_ || !shown_) {
         throw std::bad_alloc();
     }
     stream->AddRef();
@@ -143,11 +143,14 @@ HRESULT DirectDrawStreamSample::Update(DWORD flags, HANDLE event, PAPCFUNC apc, 
             return MS_E_NOTRUNNING;
         case Playback::Next::EndOfStream:
             return MS_S_ENDOFSTREAM;
+        case Playback::Next::Stalled:
+            return shown_->buf[0] != nullptr ? Draw(shown_.get()) : S_OK;
         case Playback::Next::Frame:
             break;
     }
     HRESULT result = Draw(picture_.get());
-    av_frame_unref(picture_.get());
+    av_frame_unref(shown_.get());
+    av_frame_move_ref(shown_.get(), picture_.get());
     std::lock_guard lock(mutex_);
     times_ = times;
     return result;

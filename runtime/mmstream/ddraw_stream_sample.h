@@ -1,5 +1,7 @@
 // A stream sample: a rectangle of a DirectDraw surface that Update fills with the next frame,
-// through the surface's own Lock and Unlock.
+// through the surface's own Lock and Unlock. Update waits at most until the next frame is due
+// plus Playback::kStallLimit (1 s); when the frame has not come by then it draws the frame it
+// showed last again and returns S_OK, so the caller's message loop keeps running.
 #pragma once
 
 #include <mutex>
@@ -61,6 +63,7 @@ class DirectDrawStreamSample final : public IDirectDrawStreamSample {
     RECT rect_;
     QueuedFrame times_{};
     FramePtr picture_;  // the frame being drawn; allocated once
+    FramePtr shown_;    // the frame drawn last, drawn again when the next one is late
     VideoConverter converter_;
 };
 

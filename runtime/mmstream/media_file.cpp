@@ -1,9 +1,15 @@
 #include "runtime/mmstream/media_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 
 namespace vrel::mmstream {
 namespace {
+
+constexpr int kReadBufferBytes = 64 << 10;
 
 HRESULT OpenFailure(int code) {
     if (code == AVERROR(ENOENT) || code == AVERROR(ENOTDIR)) {
@@ -25,9 +31,101 @@ AVStream* DecodableStream(AVFormatContext* format, AVMediaType type) {
     return format->streams[index];
 }
 
+int Interrupted(void* stop) {
+    return static_cast<const std::atomic<bool>*>(stop)->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
 }  // namespace
 
-MediaFile::MediaFile(FormatPtr format) : format_(std::move(format)) {
+// FFmpeg reads through the very descriptor that was checked to be a regular file: a file
+// swapped for a FIFO between the check and the read cannot slip in, as it could if FFmpeg
+// opened the name again.
+struct MediaFile::Input {
+    int fd = -1;
+    const std::atomic<bool>* stop = nullptr;
+    AVIOContext* io = nullptr;
+    bool wantedOthers = false;  // looked at only while opening, on the opening thread
+
+    ~Input() {
+        if (io != nullptr) {
+            av_freep(&io->buffer);
+            avio_context_free(&io);
+        }
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+
+    // Called once per buffer of kReadBufferBytes, not per frame: the stop check costs a
+    // relaxed load there.
+    static int Read(void* opaque, uint8_t* buffer, int size) {
+        auto* input = static_cast<Input*>(opaque);
+        for (;;) {
+            if (input->stop->load(std::memory_order_relaxed)) {
+                return AVERROR_EXIT;
+            }
+            ssize_t got = read(input->fd, buffer, static_cast<size_t>(size));
+            if (got > 0) {
+                return static_cast<int>(got);
+            }
+            if (got == 0) {
+                return AVERROR_EOF;
+            }
+            if (errno != EINTR) {
+                return AVERROR(errno);
+            }
+        }
+    }
+
+    // The movie is this one file: whatever else a demuxer asks for (the segments of a
+    // playlist, a live playlist's next version, the parts of a concat list) is not there, so
+    // nothing outside the checked file is read and nothing waits for a playlist to grow.
+    static int RefuseOtherFiles(AVFormatContext* format, AVIOContext** /*pb*/, const char* /*url*/,
+                                int /*flags*/, AVDictionary** /*options*/) {
+        static_cast<Input*>(format->opaque)->wantedOthers = true;
+        return AVERROR(EPERM);
+    }
+
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        auto* input = static_cast<Input*>(opaque);
+        if (whence & AVSEEK_SIZE) {
+            struct stat status {};
+            return fstat(input->fd, &status) == 0 ? status.st_size : AVERROR(errno);
+        }
+        off_t at = lseek(input->fd, offset, whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : at;
+    }
+
+    // Opens without waiting (O_NONBLOCK: a FIFO without a writer would block open itself)
+    // and keeps only regular files; reading a regular file never waits on O_NONBLOCK.
+    bool Open(const std::string& name, int* code, std::string* cause) {
+        fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat status {};
+        if (fd < 0 || fstat(fd, &status) != 0) {
+            *code = AVERROR(errno);
+            *cause = AvErrorText(*code);
+            return false;
+        }
+        if (!S_ISREG(status.st_mode)) {
+            *code = AVERROR(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+            *cause = S_ISDIR(status.st_mode) ? AvErrorText(*code) : "not a regular file";
+            return false;
+        }
+        auto* buffer = static_cast<uint8_t*>(av_malloc(kReadBufferBytes));
+        io = buffer ? avio_alloc_context(buffer, kReadBufferBytes, 0, this, &Read, nullptr, &Seek)
+                    : nullptr;
+        if (io == nullptr) {
+            av_free(buffer);
+            *code = AVERROR(ENOMEM);
+            *cause = AvErrorText(*code);
+            return false;
+        }
+        return true;
+    }
+};
+
+MediaFile::MediaFile(std::unique_ptr<Input> input, FormatPtr format)
+    : input_(std::move(input)), format_(std::move(format)) {
     video_ = DecodableStream(format_.get(), AVMEDIA_TYPE_VIDEO);
     audio_ = DecodableStream(format_.get(), AVMEDIA_TYPE_AUDIO);
     // Stream time zero is the first picture's time, so picture n is due at n frame times;
@@ -39,10 +137,34 @@ MediaFile::MediaFile(FormatPtr format) : format_(std::move(format)) {
     }
 }
 
-std::unique_ptr<MediaFile> MediaFile::Open(const std::string& name, HRESULT* result,
-                                           std::string* cause) {
-    AVFormatContext* raw = nullptr;
-    int code = avformat_open_input(&raw, name.c_str(), nullptr, nullptr);
+MediaFile::~MediaFile() = default;
+
+std::unique_ptr<MediaFile> MediaFile::Open(const std::string& name, const std::atomic<bool>* stop,
+                                           HRESULT* result, std::string* cause) {
+    auto input = std::make_unique<Input>();
+    input->stop = stop;
+    int code = 0;
+    if (!input->Open(name, &code, cause)) {
+        *result = OpenFailure(code);
+        return nullptr;
+    }
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr) {
+        *result = E_OUTOFMEMORY;
+        *cause = AvErrorText(AVERROR(ENOMEM));
+        return nullptr;
+    }
+    raw->pb = input->io;
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    raw->interrupt_callback = AVIOInterruptCB{&Interrupted, const_cast<std::atomic<bool>*>(stop)};
+    raw->io_open = &Input::RefuseOtherFiles;
+    raw->opaque = input.get();
+    code = avformat_open_input(&raw, name.c_str(), nullptr, nullptr);  // frees raw on failure
+    if (code < 0 && input->wantedOthers) {
+        *result = VFW_E_INVALID_FILE_FORMAT;
+        *cause = "a list of other files (only a movie in one file is played)";
+        return nullptr;
+    }
     if (code < 0) {
         *result = OpenFailure(code);
         *cause = AvErrorText(code);
@@ -55,7 +177,7 @@ std::unique_ptr<MediaFile> MediaFile::Open(const std::string& name, HRESULT* res
         *cause = AvErrorText(code);
         return nullptr;
     }
-    std::unique_ptr<MediaFile> file(new MediaFile(std::move(format)));
+    std::unique_ptr<MediaFile> file(new MediaFile(std::move(input), std::move(format)));
     if (file->video_ == nullptr && file->audio_ == nullptr) {
         *result = VFW_E_UNSUPPORTED_STREAM;
         *cause = "no picture or sound that can be decoded";

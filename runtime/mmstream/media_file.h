@@ -2,6 +2,7 @@
 // streams, reading packets and seeking.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,8 +18,12 @@ class MediaFile {
     // Opens and examines the file. On failure, null with *result saying whether the file is
     // missing (HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), unreadable, or not playable
     // (VFW_E_INVALID_FILE_FORMAT, VFW_E_UNSUPPORTED_STREAM), and the cause in *cause.
-    static std::unique_ptr<MediaFile> Open(const std::string& name, HRESULT* result,
-                                           std::string* cause);
+    // Only a regular file is played (a FIFO or a device could keep a read waiting for ever),
+    // and only that one file: a demuxer that wants to open others (playlists, concat lists)
+    // gets none of them. Once `stop` is set every read fails at once.
+    static std::unique_ptr<MediaFile> Open(const std::string& name, const std::atomic<bool>* stop,
+                                           HRESULT* result, std::string* cause);
+    ~MediaFile();
 
     // The best stream of each kind that this FFmpeg can decode; null when there is none.
     AVStream* Video() const { return video_; }
@@ -34,9 +39,11 @@ class MediaFile {
     void Seek(StreamTicks position, bool* fromStart);
 
   private:
-    explicit MediaFile(FormatPtr format);
+    struct Input;
+    MediaFile(std::unique_ptr<Input> input, FormatPtr format);
     bool SeekToStart();
 
+    std::unique_ptr<Input> input_;  // outlives format_, which reads through it
     FormatPtr format_;
     AVStream* video_ = nullptr;
     AVStream* audio_ = nullptr;

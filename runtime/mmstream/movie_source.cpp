@@ -10,6 +10,8 @@ constexpr int kPacketSlots = 512;
 constexpr StreamTicks kReadAhead = std::chrono::seconds(1);
 constexpr int64_t kMaxQueuedBytes = 16 << 20;
 constexpr int kSeekAttempts = 4;
+// A gap in the picture's timestamps longer than this is looked at as a possible jump.
+constexpr StreamTicks kLongestGap = std::chrono::seconds(2);
 
 StreamTicks FrameDurationOf(const AVStream* stream) {
     AVRational rate =
@@ -228,15 +230,60 @@ bool MovieSource::ReadPacket() {
         demuxEnded_ = true;  // the end, or a read error: either way no more packets
         return true;
     }
+    const AVStream* sound = file_->Audio();
+    if (sound != nullptr && packet_->stream_index == sound->index &&
+        packet_->pts != AV_NOPTS_VALUE) {
+        // Known even when the sound is not played: it tells whether the picture jumped alone.
+        StreamTicks end =
+            TicksFrom(packet_->pts + packet_->duration - file_->StartIn(sound), sound->time_base);
+        soundReadTo_ = std::max(soundReadTo_.value_or(end), end);
+    }
     if (Track* track = TrackOf(packet_->stream_index)) {
         StreamTicks duration = TicksFrom(packet_->duration, track->decoder.Stream()->time_base);
         if (duration <= StreamTicks{0} && track == video_.get()) {
             duration = frameDuration_;
         }
+        if (track == video_.get()) {
+            MendVideoJump(packet_.get(), duration);
+        }
         track->packets.Push(packet_.get(), duration);
     }
     av_packet_unref(packet_.get());
     return true;
+}
+
+// A picture timestamp that leaps past the file's end, or ahead of a sound that has not come
+// that far, is a damaged or spliced file, not a picture held for an hour: the pictures from
+// there on are moved back to follow on, so the clock (and the sound) meets them at once.
+// A picture the file really holds is followed by sound all through the gap (the demuxer
+// hands packets out in time order), so it keeps its time.
+void MovieSource::MendVideoJump(AVPacket* packet, StreamTicks duration) {
+    const AVRational base = video_->decoder.Stream()->time_base;
+    // Picture times, not decoding times: in a reordered stream a jump shows in them first.
+    int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (stamp == AV_NOPTS_VALUE) {
+        return;
+    }
+    StreamTicks at = TicksFrom(stamp - video_->start, base) - videoShift_;
+    if (videoReadTo_ && at - *videoReadTo_ > kLongestGap && IsJump(at + videoShift_)) {
+        videoShift_ += at - *videoReadTo_;
+        at = *videoReadTo_;
+    }
+    videoReadTo_ = std::max(videoReadTo_.value_or(at + duration), at + duration);
+    if (videoShift_ != StreamTicks{0}) {
+        int64_t shift = av_rescale_q(videoShift_.count(), AVRational{1, 10'000'000}, base);
+        packet->pts = packet->pts == AV_NOPTS_VALUE ? packet->pts : packet->pts - shift;
+        // Decoding times straddle the jump in a reordered stream; the pictures need only
+        // their own times.
+        packet->dts = AV_NOPTS_VALUE;
+    }
+}
+
+bool MovieSource::IsJump(StreamTicks at) const {
+    std::optional<StreamTicks> duration = file_->Duration();
+    bool pastEnd = duration && at > *duration + kLongestGap;
+    bool soundBehind = soundReadTo_ && at > *soundReadTo_ + kLongestGap;
+    return pastEnd || soundBehind;
 }
 
 bool MovieSource::WantsPackets() const {
@@ -281,6 +328,9 @@ void MovieSource::SeekFile(StreamTicks position) {
         }
     }
     demuxEnded_ = false;
+    videoShift_ = StreamTicks{0};
+    videoReadTo_.reset();
+    soundReadTo_.reset();
     if (renderer_ != nullptr) {
         renderer_->Restart(seek_.target);
     }

@@ -72,6 +72,8 @@ class MovieSource {
     bool DecodeVideo();
     bool DecodeAudio();
     bool ReadPacket();
+    void MendVideoJump(AVPacket* packet, StreamTicks duration);
+    bool IsJump(StreamTicks at) const;
     bool WantsPackets() const;
     Track* TrackOf(int streamIndex) const;
     void HandleVideoFrame();
@@ -93,6 +95,10 @@ class MovieSource {
     StreamTicks frameDuration_{400'000};
     StreamTicks lastVideoStart_{0};
     StreamTicks videoEnd_{0};
+    // Timestamp jumps in the picture (see MendVideoJump), as read from the file.
+    StreamTicks videoShift_{0};               // taken off every picture timestamp
+    std::optional<StreamTicks> videoReadTo_;  // the end of the latest picture read
+    std::optional<StreamTicks> soundReadTo_;  // how far the file's sound has been read
     struct SeekState {
         bool active = false;      // pictures before the target are dropped
         bool firstFrame = false;  // the next picture tells whether the seek went far enough

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "runtime/mmstream/audio_converter.h"
 #include "runtime/mmstream/stream_service.h"
 
 namespace vrel::mmstream {
@@ -34,7 +35,7 @@ HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio) 
     HRESULT result = S_OK;
     std::string cause;
     std::unique_ptr<MovieSource> source;
-    if (std::unique_ptr<MediaFile> file = MediaFile::Open(name, &result, &cause)) {
+    if (std::unique_ptr<MediaFile> file = MediaFile::Open(name, &stopDecoding_, &result, &cause)) {
         source = MovieSource::Create(std::move(file), wantVideo, wantAudio, this, &cause);
         result = source ? S_OK : VFW_E_UNSUPPORTED_STREAM;
     }
@@ -43,7 +44,7 @@ HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio) 
         return result;
     }
     source_ = std::move(source);
-    AttachSound();
+    AttachSound(name);
     {
         std::lock_guard lock(mutex_);
         clock_ = std::make_unique<StreamClock>(audio_ ? &audio_->Position() : nullptr);
@@ -60,8 +61,14 @@ HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio) 
 }
 
 // Sound plays only where there is a device; without one the picture plays alone.
-void Playback::AttachSound() {
+void Playback::AttachSound(const std::string& name) {
     if (!source_->HasAudio()) {
+        return;
+    }
+    if (!PlayableSound(source_->AudioRate(), source_->AudioChannels())) {
+        std::fprintf(stderr, "%s: sound of %d Hz in %d channels is not played\n", name.c_str(),
+                     source_->AudioRate(), source_->AudioChannels());
+        source_->SetRenderer(nullptr);
         return;
     }
     std::string reason;
@@ -164,6 +171,7 @@ void Playback::Seek(StreamTicks position) {
         videoEnded_ = false;
         audioEnded_ = false;
         videoEnd_ = position;
+        givenUntil_ = position;
         clock_->SetPosition(position, MonoClock::now());
         changed_.notify_all();
     }
@@ -180,11 +188,21 @@ Playback::Next Playback::NextFrame(AVFrame* into, QueuedFrame* times) {
         MonoTime now = MonoClock::now();
         MonoTime wakeAt = now + kWaitSlice;
         if (std::optional<Next> result = TakeDueFrame(into, times, now, &wakeAt)) {
+            if (*result == Next::Frame) {
+                givenUntil_ = times->End();
+            }
             lock.unlock();
             WakeDecoder();  // room in the queue
             return *result;
         }
-        changed_.wait_until(lock, wakeAt);
+        // Looked at again every slice: the clock may have moved.
+        StreamTicks due = frames_.Empty() ? givenUntil_ : frames_.Front().start;
+        MonoTime giveUpAt = clock_->When(due, now);
+        giveUpAt = giveUpAt == MonoTime::max() ? giveUpAt : giveUpAt + kStallLimit;
+        if (now >= giveUpAt) {
+            return Next::Stalled;
+        }
+        changed_.wait_until(lock, std::min(wakeAt, giveUpAt));
     }
 }
 

@@ -42,10 +42,16 @@ class Playback : private DecodeTarget {
     bool ClockFollowsSound();
     void Seek(StreamTicks position);
 
-    enum class Next { Frame, EndOfStream, NotRunning };
+    // How long past the next picture's due time NextFrame waits for it (the decoder behind,
+    // the disk slow) before it answers Stalled: the caller shows its picture again and gets
+    // back to its messages.
+    static constexpr std::chrono::milliseconds kStallLimit{1000};
+
+    enum class Next { Frame, EndOfStream, NotRunning, Stalled };
     // Waits until the next picture is due and moves it into `into` (empty on entry). Pictures
     // whose time has passed while a later one waits are skipped. Never waits past the next
-    // picture's time, and returns at once when not running.
+    // picture's time (with no picture queued, the end of the last one given) plus
+    // kStallLimit, and returns at once when not running.
     Next NextFrame(AVFrame* into, QueuedFrame* times);
 
     // Stops sound and picture and joins every thread; idempotent, from any thread.
@@ -60,7 +66,7 @@ class Playback : private DecodeTarget {
     void VideoEnded(StreamTicks end) override;
     void AudioEnded() override;
 
-    void AttachSound();
+    void AttachSound(const std::string& name);
     void DecodeLoop();
     void WakeDecoder();
     void WaitForWork(uint64_t seenGeneration);
@@ -89,6 +95,7 @@ class Playback : private DecodeTarget {
     bool videoEnded_ = false;
     bool audioEnded_ = false;
     StreamTicks videoEnd_{0};
+    StreamTicks givenUntil_{0};  // the end of the last picture NextFrame gave
 
     std::mutex wakeMutex_;
     std::condition_variable wake_;

@@ -126,7 +126,7 @@ class MovieDecoder {
     explicit MovieDecoder(const std::string& path) {
         HRESULT result = S_OK;
         std::string cause;
-        file_ = MediaFile::Open(path, &result, &cause);
+        file_ = MediaFile::Open(path, &stop_, &result, &cause);
         if (!file_) {
             ADD_FAILURE() << cause;
             return;
@@ -197,6 +197,7 @@ class MovieDecoder {
         }
     }
 
+    std::atomic<bool> stop_{false};
     std::unique_ptr<MediaFile> file_;
     StreamDecoder video_;
     StreamDecoder audio_;

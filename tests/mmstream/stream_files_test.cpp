@@ -1,5 +1,9 @@
-// Files the stream meets: missing, empty, cut short, garbage, sound without picture, and the
-// codecs and containers the movie maker writes.
+// Files the stream meets: missing, empty, cut short, garbage, sound without picture, not a
+// file at all, and the codecs and containers the movie maker writes.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +12,10 @@
 
 #include "movie_library.h"
 #include "stream_fixture.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace vrel::mmstream::testing {
 namespace {
@@ -42,6 +50,51 @@ std::string Garbage(const std::string& name, size_t size) {
     return path;
 }
 
+// The movie again in Matroska, its sound stream (if `soundRate`) saying it is PCM at that
+// rate, every picture packet from `jumpAt` on moved `jumpSeconds` later.
+std::string Remuxed(const std::string& source, const std::string& name, int soundRate, int jumpAt,
+                    int jumpSeconds) {
+    std::string path = ScratchPath(name);
+    AVFormatContext* in = nullptr;
+    AVFormatContext* out = nullptr;
+    if (avformat_open_input(&in, source.c_str(), nullptr, nullptr) < 0 ||
+        avformat_find_stream_info(in, nullptr) < 0 ||
+        avformat_alloc_output_context2(&out, nullptr, "matroska", path.c_str()) < 0) {
+        ADD_FAILURE() << "cannot remux " << source;
+        return "";
+    }
+    in->flags |= AVFMT_FLAG_GENPTS;
+    for (unsigned i = 0; i < in->nb_streams; ++i) {
+        AVStream* copy = avformat_new_stream(out, nullptr);
+        avcodec_parameters_copy(copy->codecpar, in->streams[i]->codecpar);
+        copy->codecpar->codec_tag = 0;
+        if (copy->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && soundRate != 0) {
+            copy->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
+            copy->codecpar->sample_rate = soundRate;
+        }
+    }
+    EXPECT_GE(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+    EXPECT_GE(avformat_write_header(out, nullptr), 0);
+    AVPacket* packet = av_packet_alloc();
+    for (int pictures = 0; av_read_frame(in, packet) >= 0;) {
+        const AVStream* from = in->streams[packet->stream_index];
+        if (from->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && pictures++ >= jumpAt) {
+            int64_t jump = av_rescale_q(jumpSeconds, AVRational{1, 1}, from->time_base);
+            packet->pts += packet->pts == AV_NOPTS_VALUE ? 0 : jump;
+            packet->dts += packet->dts == AV_NOPTS_VALUE ? 0 : jump;
+        }
+        av_packet_rescale_ts(packet, from->time_base,
+                             out->streams[packet->stream_index]->time_base);
+        EXPECT_GE(av_interleaved_write_frame(out, packet), 0);
+    }
+    av_packet_free(&packet);
+    EXPECT_GE(av_write_trailer(out), 0);
+    avio_closep(&out->pb);
+    avformat_free_context(out);
+    avformat_close_input(&in);
+    return path;
+}
+
 struct UnplayableCase {
     const char* what;
     std::string path;
@@ -58,6 +111,17 @@ TEST_F(StreamFilesTest, UnplayableFilesSayWhyInOneLine) {
                "2\n00:00:01,000 --> 00:00:02,000\nOnly words.\n\n");
     std::string text = ScratchPath("text.dat");
     WriteBytes(text, "This is not a movie at all.\nJust some words.\n");
+    // A FIFO (once with a writer), a device and a symlink loop would wait or read for ever.
+    std::string fifo = ScratchPath("fifo.dat");
+    std::string written = ScratchPath("written.dat");
+    std::string zero = ScratchPath("zero.dat");
+    std::string loop = ScratchPath("loop.dat");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    ASSERT_EQ(0, mkfifo(written.c_str(), 0600));
+    ASSERT_EQ(0, symlink("/dev/zero", zero.c_str()));
+    ASSERT_EQ(0, symlink(loop.c_str(), loop.c_str()));
+    int writer = open(written.c_str(), O_RDWR);  // a writer that never finishes
+    ASSERT_EQ(5, write(writer, "movie", 5));
     const UnplayableCase cases[] = {
         {"missing", ScratchPath("vrelfi.dat"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
          "vrelfi.dat: No such file or directory"},
@@ -67,7 +131,13 @@ TEST_F(StreamFilesTest, UnplayableFilesSayWhyInOneLine) {
         {"garbage", Garbage("garbage.dat", 100000), VFW_E_INVALID_FILE_FORMAT, "garbage.dat: "},
         {"neither picture nor sound", subtitles, VFW_E_UNSUPPORTED_STREAM,
          "subtitles.dat: no picture or sound"},
+        {"a FIFO", fifo, VFW_E_INVALID_FILE_FORMAT, "fifo.dat: not a regular file"},
+        {"a FIFO with a writer", written, VFW_E_INVALID_FILE_FORMAT,
+         "written.dat: not a regular file"},
+        {"a link to /dev/zero", zero, VFW_E_INVALID_FILE_FORMAT, "zero.dat: not a regular file"},
+        {"a symlink loop", loop, VFW_E_INVALID_FILE_FORMAT, "loop.dat: Too many levels"},
     };
+    Clock::time_point began = Clock::now();
     for (const UnplayableCase& c : cases) {
         ::testing::internal::CaptureStderr();
         OpenedStream opened;
@@ -77,6 +147,8 @@ TEST_F(StreamFilesTest, UnplayableFilesSayWhyInOneLine) {
         EXPECT_NE(std::string::npos, said.find(c.cause)) << c.what << " said: " << said;
         EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << c.what << " said: " << said;
     }
+    EXPECT_LT(Clock::now() - began, std::chrono::seconds(20)) << "an open waited";
+    close(writer);
 }
 
 TEST_F(StreamFilesTest, FileNamesAreWideAndMayBeAnything) {
@@ -155,6 +227,7 @@ struct CodecCase {
     const char* what;
     std::vector<std::string> options;
     int frames;
+    std::string file = "";  // made otherwise than by the options
 };
 
 TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
@@ -163,10 +236,15 @@ TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
         {"H.264 in MP4 with AAC", {"--codec", "h264", "--seconds", "1"}, 25},
         {"MPEG-1 at 640x480 in MPEG-PS", {"--size", "640x480", "--seconds", "1"}, 25},
         {"MPEG-1 at 30 fps", {"--fps", "30", "--seconds", "1"}, 30},
+        // Played as picture only, not sized by the rate.
+        {"sound at 2^31-1 Hz", {}, 50, Remuxed(SoundAndPicture(), "rate.mkv", INT32_MAX, 0, 0)},
+        {"sound at 1 Hz", {}, 50, Remuxed(SoundAndPicture(), "rate1.mkv", 1, 0, 0)},
+        // An hour's leap in the picture's timestamps alone is passed, not waited for.
+        {"picture jumping an hour", {}, 50, Remuxed(SoundAndPicture(), "jump.mkv", 0, 25, 3600)},
     };
     for (const CodecCase& c : cases) {
         OpenedStream opened;
-        ASSERT_EQ(S_OK, Open(Movie(c.options), &opened)) << c.what;
+        ASSERT_EQ(S_OK, Open(c.file.empty() ? Movie(c.options) : c.file, &opened)) << c.what;
         DDSURFACEDESC format{};
         format.dwSize = sizeof(DDSURFACEDESC);
         ASSERT_EQ(S_OK, opened.video->GetFormat(&format, nullptr, nullptr, nullptr));
@@ -175,6 +253,7 @@ TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
         ComPtr<IDirectDrawStreamSample> sample =
             MakeSample(opened.video.Get(), surface.Get(), rect);
         ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
+        Clock::time_point began = Clock::now();
         std::vector<int> markers;
         for (HRESULT hr = S_OK; hr == S_OK && markers.size() < 100;) {
             hr = sample->Update(0, nullptr, nullptr, 0);
@@ -187,6 +266,7 @@ TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
             seen += std::to_string(m) + " ";
         }
         SCOPED_TRACE(seen);
+        EXPECT_LT(Clock::now() - began, std::chrono::seconds(60)) << c.what << ": waited";
         ASSERT_FALSE(markers.empty()) << c.what;
         EXPECT_EQ(0, markers.front()) << c.what;
         EXPECT_GE(markers.back(), c.frames - 1 - SkipAllowance(c.frames)) << c.what;
