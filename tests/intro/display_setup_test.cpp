@@ -139,7 +139,8 @@ TEST_F(DisplaySetup, EachFailingStepShowsItsTextAndTeardownGivesBackWhatWasMade)
         EXPECT_EQ(exitCode, 0);
         EXPECT_EQ(errors, std::string("[Error] ") + c.text +
                               "\n[Error] Could not create a CLSID_MultiMediaStream object\n"
-                              "Check you have run regsvr32 amstream.dll\n");
+                              "Check you have run regsvr32 amstream.dll"
+                              " (not shown: a quit is pending)\n");
         auto window = vrel::user::WindowManager::Get().Find(g_app.mainWindow);
         ASSERT_TRUE(window.has_value()) << "the window was destroyed";
         EXPECT_TRUE(window->visible);
