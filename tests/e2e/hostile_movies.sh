@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Hostile and unplayable movies through the real intro, each in a folder of its own: every
+# case either plays and exits 0 within its length + 3 s, or shows its failure box (a real key
+# press answers it) and exits 0; then the same case again with SIGTERM half a second after
+# the start (at start, mid-play or with its box open), which must end it with exit code 0.
+# Every case is made here, nothing binary is kept in the repository. A table of case, result
+# and times is printed.
+source "$(dirname "$0")/lib.sh"
+start_xvfb 640x480x24
+export SDL_AUDIODRIVER=dummy
+unsupported="File format not supported."
+no_render="Initialization failure in InitRenderToSurface"
+ffmpeg=(ffmpeg -hide_banner -loglevel error -y)
+
+# A two-second source in several containers, and copies broken in several ways.
+make_movie "$work/base.mpg" --size 160x120 --seconds 2
+"${ffmpeg[@]}" -i "$work/base.mpg" -c:v mpeg4 -c:a pcm_s16le -ar 8000 -ac 1 "$work/base.avi"
+"${ffmpeg[@]}" -i "$work/base.mpg" -c:v libx264 -c:a aac "$work/base.mp4"
+"${ffmpeg[@]}" -i "$work/base.mpg" -c:v libx264 -c:a aac "$work/base.mkv"
+
+# case NAME EXPECTED SETUP...: SETUP runs in the case's folder and makes its vrelfi.dat;
+# EXPECTED is "plays" or the failure text.
+names=()
+declare -A expected
+case_of() {
+    local name=$1
+    names+=("$name")
+    expected[$name]=$2
+    mkdir -p "$work/$name"
+    shift 2
+    cd "$work/$name"
+    "$@" || fail "could not make case $name"
+    cd "$work"
+}
+copy_of() { cp "$work/$1" vrelfi.dat; }
+truncated() { head -c "$2" "$work/$1" >vrelfi.dat; }
+flipped() { python3 -c '
+import random, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+rng = random.Random(7)
+for _ in range(int(sys.argv[2])):
+    data[rng.randrange(64, len(data))] ^= 1 << rng.randrange(8)
+open("vrelfi.dat", "wb").write(data)' "$work/$1" "$2"; }
+# The WAVEFORMATEX of the AVI's 8000 Hz mono PCM, rewritten with other numbers.
+sound_format() { python3 -c '
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+old = struct.pack("<HHI", 1, 1, 8000)
+assert data.count(old) == 1
+new = struct.pack("<HHI", 1, int(sys.argv[3]), int(sys.argv[2]))
+open("vrelfi.dat", "wb").write(data.replace(old, new))' "$work/base.avi" "$1" "$2"; }
+jump() { "${ffmpeg[@]}" -i "$work/base.mkv" -c copy -bsf:v \
+    "setts=pts='if(gte(N,25),PTS+$1,PTS)':dts='if(gte(N,25),DTS+$1,DTS)'" -f matroska vrelfi.dat; }
+two_parts() {
+    "${ffmpeg[@]}" -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v libx264 -f mpegts a.ts
+    "${ffmpeg[@]}" -f lavfi -i testsrc=size=$1:rate=25:duration=1 -pix_fmt "$2" -c:v libx264 \
+        -f mpegts b.ts
+    cat a.ts b.ts >vrelfi.dat
+}
+live_playlist() {
+    "${ffmpeg[@]}" -i "$work/base.mpg" -c copy -f hls -hls_time 1 -hls_list_size 0 list.m3u8
+    grep -v ENDLIST list.m3u8 >vrelfi.dat
+}
+fifo_with_writer() {
+    mkfifo vrelfi.dat
+    # Part of a movie, then the pipe held open for a minute.
+    (exec 3>vrelfi.dat; head -c 20000 "$work/base.mpg" >&3; exec sleep 60) >/dev/null 2>&1 &
+    pids+=($!)
+}
+
+case_of fifo "$unsupported" mkfifo vrelfi.dat
+case_of fifo_writer "$unsupported" fifo_with_writer
+case_of directory "$unsupported" mkdir vrelfi.dat
+case_of dev_zero "$unsupported" ln -s /dev/zero vrelfi.dat
+case_of symlink_loop "$unsupported" ln -s vrelfi.dat vrelfi.dat
+case_of empty "$unsupported" touch vrelfi.dat
+case_of text "$unsupported" cp "$source_dir/README.md" vrelfi.dat
+case_of random "$unsupported" sh -c 'head -c 200000 /dev/urandom >vrelfi.dat'
+case_of link_to_movie plays ln -s "$work/base.mpg" vrelfi.dat
+for container in mpg avi mp4 mkv; do
+    case_of "header_$container" "$unsupported|$no_render|plays" truncated "base.$container" 400
+    case_of "half_$container" "plays|$unsupported" truncated "base.$container" \
+        "$(($(stat -c %s "$work/base.$container") / 2))"
+    case_of "flipped_$container" "plays|$unsupported|$no_render" flipped "base.$container" 40
+done
+case_of jump_forward plays jump 3600000
+case_of jump_back plays jump -1500
+case_of rate_1 plays sound_format 1 1
+case_of rate_huge plays sound_format 2147483647 1
+case_of channels_0 plays sound_format 8000 0
+case_of channels_200 plays sound_format 8000 200
+case_of size_change plays two_parts 320x240 yuv420p
+case_of format_change plays two_parts 160x120 yuv444p
+case_of live_playlist "$unsupported|plays" live_playlist
+case_of sound_only "$no_render" make_movie vrelfi.dat --no-video --seconds 1
+case_of too_large "$no_render" make_movie vrelfi.dat --size 800x600 --seconds 1
+
+# run NAME [SIGNAL_AFTER]: one run of the intro in the case's folder; sets result (the box's
+# text, or "plays") and took (milliseconds to its exit).
+run() {
+    local dir=$work/$1 signal_after=${2:-} started status=0 box=
+    started=$(date +%s%N)
+    (cd "$dir" && exec "$intro") >/dev/null 2>"$dir/err.txt" &
+    local pid=$!
+    pids+=("$pid")
+    local deadline=$((SECONDS + 20))
+    if [ -n "$signal_after" ]; then
+        sleep "$signal_after"
+        kill -TERM "$pid" 2>/dev/null || true
+    fi
+    while kill -0 "$pid" 2>/dev/null; do
+        [ $SECONDS -lt $deadline ] || { kill -KILL "$pid"; fail "$1: still running after 20 s"; }
+        if [ -z "$box" ] && box=$(grep -m1 -o '^\[Error\] .*' "$dir/err.txt"); then
+            sleep 0.2
+            xdotool key Return
+        fi
+        sleep 0.05
+    done
+    wait "$pid" || status=$?
+    [ "$status" = 0 ] || fail "$1: exit code $status: $(cat "$dir/err.txt")"
+    result=${box#\[Error\] }
+    result=${result:-plays}
+    took=$((($(date +%s%N) - started) / 1000000))
+}
+
+printf '%-16s %-46s %s\n' case result "ms to the end / after SIGTERM at 0.5 s"
+for name in "${names[@]}"; do
+    run "$name"
+    [[ "|${expected[$name]}|" == *"|$result|"* ]] ||
+        fail "$name: '$result', expected '${expected[$name]}': $(cat "$work/$name/err.txt")"
+    [ "$took" -le 5000 ] || fail "$name: took $took ms (2 s of movie + 3)"
+    line=$(printf '%-16s %-46s %5d' "$name" "$result" "$took")
+    run "$name" 0.5
+    echo "$line / $took"
+done
