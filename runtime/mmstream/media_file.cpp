@@ -216,13 +216,19 @@ void MediaFile::Seek(StreamTicks position, bool* fromStart) {
 }
 
 bool MediaFile::SeekToStart() {
-    // Going back to byte 0 is exact where the format allows it; elsewhere its index is.
-    if (!(format_->iformat->flags & AVFMT_NO_BYTE_SEEK) &&
-        av_seek_frame(format_.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0) {
+    // Byte 0 is the start for formats whose packets can be found anywhere, and there it is
+    // exact where their seeking by time (a search over timestamps that may restart) is not;
+    // elsewhere byte 0 is a header (reading on from a Matroska header finds no packet), and
+    // the format's index knows where the start is.
+    AVFormatContext* f = format_.get();
+    bool byByte = !(f->iformat->flags & AVFMT_NO_BYTE_SEEK);
+    if (byByte && (f->iformat->flags & AVFMT_TS_DISCONT) &&
+        av_seek_frame(f, -1, 0, AVSEEK_FLAG_BYTE) >= 0) {
         return true;
     }
-    return av_seek_frame(format_.get(), -1, startTime_, AVSEEK_FLAG_BACKWARD) >= 0 ||
-           av_seek_frame(format_.get(), -1, INT64_MIN, AVSEEK_FLAG_BACKWARD) >= 0;
+    return av_seek_frame(f, -1, startTime_, AVSEEK_FLAG_BACKWARD) >= 0 ||
+           av_seek_frame(f, -1, INT64_MIN, AVSEEK_FLAG_BACKWARD) >= 0 ||
+           (byByte && av_seek_frame(f, -1, 0, AVSEEK_FLAG_BYTE) >= 0);
 }
 
 }  // namespace vrel::mmstream

@@ -236,6 +236,7 @@ TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
         {"H.264 in MP4 with AAC", {"--codec", "h264", "--seconds", "1"}, 25},
         {"MPEG-1 at 640x480 in MPEG-PS", {"--size", "640x480", "--seconds", "1"}, 25},
         {"MPEG-1 at 30 fps", {"--fps", "30", "--seconds", "1"}, 30},
+        {"MPEG-1 and MP2 in Matroska", {}, 50, Remuxed(SoundAndPicture(), "plain.mkv", 0, 0, 0)},
         // Played as picture only, not sized by the rate.
         {"sound at 2^31-1 Hz", {}, 50, Remuxed(SoundAndPicture(), "rate.mkv", INT32_MAX, 0, 0)},
         {"sound at 1 Hz", {}, 50, Remuxed(SoundAndPicture(), "rate1.mkv", 1, 0, 0)},
@@ -274,6 +275,12 @@ TEST_F(StreamFilesTest, EachCodecAndContainerPlaysItsPicturesInOrder) {
                     markers.end())
             << c.what << ": out of order or twice";
         EXPECT_GE(static_cast<int>(markers.size()), c.frames - SkipAllowance(c.frames)) << c.what;
+        // Back to the start, as Stop then Start does.
+        ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_STOP));
+        ASSERT_EQ(S_OK, opened.stream->Seek(0));
+        ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
+        EXPECT_EQ(S_OK, sample->Update(0, nullptr, nullptr, 0)) << c.what << ": after Seek(0)";
+        EXPECT_EQ(0, MarkerIn(surface.Get(), rect)) << c.what << ": after Seek(0)";
     }
 }
 
