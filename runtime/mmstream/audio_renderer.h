@@ -12,7 +12,7 @@
 
 namespace vrel::mmstream {
 
-class AudioRenderer : private AudioDevice::Client {
+class AudioRenderer final : private AudioDevice::Client {
   public:
     // Sound on the default device for a stream of `rate` and `channels`; null with the reason
     // in *error when the machine has no usable device.

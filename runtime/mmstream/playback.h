@@ -18,7 +18,7 @@
 
 namespace vrel::mmstream {
 
-class Playback : private DecodeTarget {
+class Playback final : private DecodeTarget {
   public:
     // Made through Create so process exit can find every live playback.
     static std::shared_ptr<Playback> Create();
