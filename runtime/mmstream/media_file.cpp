@@ -40,8 +40,60 @@ int Interrupted(void* stop) {
 // FFmpeg reads through the very descriptor that was checked to be a regular file: a file
 // swapped for a FIFO between the check and the read cannot slip in, as it could if FFmpeg
 // opened the name again.
+class FileBytes final : public MovieBytes {
+  public:
+    ~FileBytes() override {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+
+    // Opens without waiting (O_NONBLOCK: a FIFO without a writer would block open itself)
+    // and keeps only regular files; reading a regular file never waits on O_NONBLOCK.
+    bool Open(const std::string& name, int* code, std::string* cause) {
+        fd_ = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat status {};
+        if (fd_ < 0 || fstat(fd_, &status) != 0) {
+            *code = AVERROR(errno);
+            *cause = AvErrorText(*code);
+            return false;
+        }
+        if (!S_ISREG(status.st_mode)) {
+            *code = AVERROR(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+            *cause = S_ISDIR(status.st_mode) ? AvErrorText(*code) : "not a regular file";
+            return false;
+        }
+        return true;
+    }
+
+    int Read(uint8_t* buffer, int size) override {
+        for (;;) {
+            ssize_t got = read(fd_, buffer, static_cast<size_t>(size));
+            if (got >= 0) {
+                return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
+            }
+            if (errno != EINTR) {
+                return AVERROR(errno);
+            }
+        }
+    }
+
+    int64_t Seek(int64_t offset, int whence) override {
+        if (whence & AVSEEK_SIZE) {
+            struct stat status {};
+            return fstat(fd_, &status) == 0 ? status.st_size : AVERROR(errno);
+        }
+        off_t at = lseek(fd_, offset, whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : at;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+// FFmpeg's I/O context over the movie's bytes.
 struct MediaFile::Input {
-    int fd = -1;
+    std::unique_ptr<MovieBytes> bytes;
     const std::atomic<bool>* stop = nullptr;
     AVIOContext* io = nullptr;
     bool wantedOthers = false;  // looked at only while opening, on the opening thread
@@ -51,30 +103,20 @@ struct MediaFile::Input {
             av_freep(&io->buffer);
             avio_context_free(&io);
         }
-        if (fd >= 0) {
-            close(fd);
-        }
     }
 
     // Called once per buffer of kReadBufferBytes, not per frame: the stop check costs a
     // relaxed load there.
     static int Read(void* opaque, uint8_t* buffer, int size) {
         auto* input = static_cast<Input*>(opaque);
-        for (;;) {
-            if (input->stop->load(std::memory_order_relaxed)) {
-                return AVERROR_EXIT;
-            }
-            ssize_t got = read(input->fd, buffer, static_cast<size_t>(size));
-            if (got > 0) {
-                return static_cast<int>(got);
-            }
-            if (got == 0) {
-                return AVERROR_EOF;
-            }
-            if (errno != EINTR) {
-                return AVERROR(errno);
-            }
+        if (input->stop->load(std::memory_order_relaxed)) {
+            return AVERROR_EXIT;
         }
+        return input->bytes->Read(buffer, size);
+    }
+
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        return static_cast<Input*>(opaque)->bytes->Seek(offset, whence);
     }
 
     // The movie is this one file: whatever else a demuxer asks for (the segments of a
@@ -86,31 +128,7 @@ struct MediaFile::Input {
         return AVERROR(EPERM);
     }
 
-    static int64_t Seek(void* opaque, int64_t offset, int whence) {
-        auto* input = static_cast<Input*>(opaque);
-        if (whence & AVSEEK_SIZE) {
-            struct stat status {};
-            return fstat(input->fd, &status) == 0 ? status.st_size : AVERROR(errno);
-        }
-        off_t at = lseek(input->fd, offset, whence & ~AVSEEK_FORCE);
-        return at < 0 ? AVERROR(errno) : at;
-    }
-
-    // Opens without waiting (O_NONBLOCK: a FIFO without a writer would block open itself)
-    // and keeps only regular files; reading a regular file never waits on O_NONBLOCK.
-    bool Open(const std::string& name, int* code, std::string* cause) {
-        fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        struct stat status {};
-        if (fd < 0 || fstat(fd, &status) != 0) {
-            *code = AVERROR(errno);
-            *cause = AvErrorText(*code);
-            return false;
-        }
-        if (!S_ISREG(status.st_mode)) {
-            *code = AVERROR(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
-            *cause = S_ISDIR(status.st_mode) ? AvErrorText(*code) : "not a regular file";
-            return false;
-        }
+    bool MakeContext(int* code, std::string* cause) {
         auto* buffer = static_cast<uint8_t*>(av_malloc(kReadBufferBytes));
         io = buffer ? avio_alloc_context(buffer, kReadBufferBytes, 0, this, &Read, nullptr, &Seek)
                     : nullptr;
@@ -139,12 +157,23 @@ MediaFile::MediaFile(std::unique_ptr<Input> input, FormatPtr format)
 
 MediaFile::~MediaFile() = default;
 
-std::unique_ptr<MediaFile> MediaFile::Open(const std::string& name, const std::atomic<bool>* stop,
-                                           HRESULT* result, std::string* cause) {
-    auto input = std::make_unique<Input>();
-    input->stop = stop;
+std::unique_ptr<MediaFile> MediaFile::Open(const std::string& name,
+                                           std::unique_ptr<MovieBytes> bytes,
+                                           const std::atomic<bool>* stop, HRESULT* result,
+                                           std::string* cause) {
     int code = 0;
-    if (!input->Open(name, &code, cause)) {
+    if (!bytes) {
+        auto file = std::make_unique<FileBytes>();
+        if (!file->Open(name, &code, cause)) {
+            *result = OpenFailure(code);
+            return nullptr;
+        }
+        bytes = std::move(file);
+    }
+    auto input = std::make_unique<Input>();
+    input->bytes = std::move(bytes);
+    input->stop = stop;
+    if (!input->MakeContext(&code, cause)) {
         *result = OpenFailure(code);
         return nullptr;
     }

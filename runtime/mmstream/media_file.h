@@ -13,6 +13,16 @@
 
 namespace vrel::mmstream {
 
+// Where a movie's bytes come from: the checked file itself, or whatever a test stands in for
+// it (a disk that stops answering). FFmpeg's conventions: Read returns the bytes read or a
+// negative AVERROR, Seek takes whence with AVSEEK_SIZE and returns the position or the size.
+class MovieBytes {
+  public:
+    virtual ~MovieBytes() = default;
+    virtual int Read(uint8_t* buffer, int size) = 0;
+    virtual int64_t Seek(int64_t offset, int whence) = 0;
+};
+
 class MediaFile {
   public:
     // Opens and examines the file. On failure, null with *result saying whether the file is
@@ -21,8 +31,11 @@ class MediaFile {
     // Only a regular file is played (a FIFO or a device could keep a read waiting for ever),
     // and only that one file: a demuxer that wants to open others (playlists, concat lists)
     // gets none of them. Once `stop` is set every read fails at once.
-    static std::unique_ptr<MediaFile> Open(const std::string& name, const std::atomic<bool>* stop,
-                                           HRESULT* result, std::string* cause);
+    // `bytes`, when given, is read in place of the file (`name` then only names it).
+    static std::unique_ptr<MediaFile> Open(const std::string& name,
+                                           std::unique_ptr<MovieBytes> bytes,
+                                           const std::atomic<bool>* stop, HRESULT* result,
+                                           std::string* cause);
     ~MediaFile();
 
     // The best stream of each kind that this FFmpeg can decode; null when there is none.

@@ -31,11 +31,13 @@ Playback::~Playback() {
     Shutdown();
 }
 
-HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio) {
+HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio,
+                       std::unique_ptr<MovieBytes> bytes) {
     HRESULT result = S_OK;
     std::string cause;
     std::unique_ptr<MovieSource> source;
-    if (std::unique_ptr<MediaFile> file = MediaFile::Open(name, &stopDecoding_, &result, &cause)) {
+    if (std::unique_ptr<MediaFile> file =
+            MediaFile::Open(name, std::move(bytes), &stopDecoding_, &result, &cause)) {
         source = MovieSource::Create(std::move(file), wantVideo, wantAudio, this, &cause);
         result = source ? S_OK : VFW_E_UNSUPPORTED_STREAM;
     }
@@ -200,6 +202,9 @@ Playback::Next Playback::NextFrame(AVFrame* into, QueuedFrame* times) {
         MonoTime giveUpAt = clock_->When(due, now);
         giveUpAt = giveUpAt == MonoTime::max() ? giveUpAt : giveUpAt + kStallLimit;
         if (now >= giveUpAt) {
+            // The picture shown again counts as given now: while the decoder stays behind,
+            // each call waits its full limit again instead of returning at once.
+            givenUntil_ = std::max(givenUntil_, clock_->Now(now));
             return Next::Stalled;
         }
         changed_.wait_until(lock, std::min(wakeAt, giveUpAt));

@@ -28,7 +28,9 @@ class Playback final : private DecodeTarget {
 
     // Opens the file (UTF-8 name) for the wanted streams and starts decoding ahead, stopped
     // at position 0. On failure the cause is written to standard error in one line.
-    HRESULT Open(const std::string& name, bool wantVideo, bool wantAudio);
+    // `bytes`, when given, stands in for the file's contents.
+    HRESULT Open(const std::string& name, bool wantVideo, bool wantAudio,
+                 std::unique_ptr<MovieBytes> bytes = nullptr);
     bool IsOpen() const;
 
     std::optional<VideoFormat> Video() const;
@@ -50,8 +52,8 @@ class Playback final : private DecodeTarget {
     enum class Next { Frame, EndOfStream, NotRunning, Stalled };
     // Waits until the next picture is due and moves it into `into` (empty on entry). Pictures
     // whose time has passed while a later one waits are skipped. Never waits past the next
-    // picture's time (with no picture queued, the end of the last one given) plus
-    // kStallLimit, and returns at once when not running.
+    // picture's time (with no picture queued, the end of the last one given, or the last
+    // Stalled answer) plus kStallLimit, and returns at once when not running.
     Next NextFrame(AVFrame* into, QueuedFrame* times);
 
     // Stops sound and picture and joins every thread; idempotent, from any thread.

@@ -126,7 +126,7 @@ class MovieDecoder {
     explicit MovieDecoder(const std::string& path) {
         HRESULT result = S_OK;
         std::string cause;
-        file_ = MediaFile::Open(path, &stop_, &result, &cause);
+        file_ = MediaFile::Open(path, nullptr, &stop_, &result, &cause);
         if (!file_) {
             ADD_FAILURE() << cause;
             return;

@@ -2,7 +2,12 @@
 // without a sound card the picture plays alone on the monotonic clock, said once.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
 #include <thread>
 
 #include "movie_library.h"
@@ -117,6 +122,80 @@ TEST(SoundClockTest, SoundStartsWithItsPictureAfterASeek) {
     EXPECT_TRUE(playback->ClockFollowsSound());
     double seconds = std::chrono::duration<double>(playback->Time()).count();
     EXPECT_NEAR(1.3, seconds, 0.1);
+}
+
+// A movie on a disk that stops answering: from Hold on, reads wait until Release.
+class StallingBytes final : public MovieBytes {
+  public:
+    explicit StallingBytes(std::string data) : data_(std::move(data)) {}
+    void Hold(bool hold) {
+        std::lock_guard lock(mutex_);
+        holding_ = hold;
+        changed_.notify_all();
+    }
+    int Read(uint8_t* buffer, int size) override {
+        {
+            // Never for ever: a test that went wrong fails instead of hanging.
+            std::unique_lock lock(mutex_);
+            changed_.wait_for(lock, std::chrono::seconds(10), [this] { return !holding_; });
+        }
+        size_t n = std::min(static_cast<size_t>(size), data_.size() - std::min(at_, data_.size()));
+        std::memcpy(buffer, data_.data() + at_, n);
+        at_ += n;
+        return n > 0 ? static_cast<int>(n) : AVERROR_EOF;
+    }
+    int64_t Seek(int64_t offset, int whence) override {
+        if (whence & AVSEEK_SIZE) {
+            return static_cast<int64_t>(data_.size());
+        }
+        int64_t base = (whence & ~AVSEEK_FORCE) == SEEK_CUR   ? static_cast<int64_t>(at_)
+                       : (whence & ~AVSEEK_FORCE) == SEEK_END ? static_cast<int64_t>(data_.size())
+                                                              : 0;
+        at_ = static_cast<size_t>(std::max<int64_t>(0, base + offset));
+        return static_cast<int64_t>(at_);
+    }
+
+  private:
+    const std::string data_;
+    size_t at_ = 0;  // the decode thread's
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool holding_ = false;
+};
+
+// The decoder stuck on a read: the wait for the next picture gives up the stall limit after
+// that picture was due, and playing goes on once the disk answers again.
+TEST(SoundClockTest, StuckReadHoldsNoPictureWaitPastItsBound) {
+    std::ifstream in(Movie({"--seconds", "12", "--no-audio"}), std::ios::binary);
+    auto owned = std::make_unique<StallingBytes>(
+        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    StallingBytes* disk = owned.get();
+    std::shared_ptr<Playback> playback = Playback::Create();
+    ASSERT_EQ(S_OK, playback->Open("stuck.mpg", true, false, std::move(owned)));
+    playback->SetRunning(true);
+    disk->Hold(true);
+    FramePtr picture(av_frame_alloc());
+    QueuedFrame times{};
+    StreamTicks shownUntil{0};
+    Playback::Next next = Playback::Next::Frame;
+    for (int i = 0; i < 300 && next == Playback::Next::Frame; ++i) {
+        av_frame_unref(picture.get());
+        next = playback->NextFrame(picture.get(), &times);
+        shownUntil = next == Playback::Next::Frame ? times.End() : shownUntil;
+    }
+    ASSERT_EQ(Playback::Next::Stalled, next);
+    auto late =
+        std::chrono::duration_cast<std::chrono::milliseconds>(playback->Time() - shownUntil);
+    EXPECT_GE(late, Playback::kStallLimit - std::chrono::milliseconds(50));
+    EXPECT_LE(late, Playback::kStallLimit + std::chrono::milliseconds(300));
+    // Still stuck: the next wait takes its whole limit again, not a spin of instant answers.
+    auto before = Clock::now();
+    EXPECT_EQ(Playback::Next::Stalled, playback->NextFrame(picture.get(), &times));
+    EXPECT_GE(Clock::now() - before, Playback::kStallLimit - std::chrono::milliseconds(50));
+    disk->Hold(false);
+    av_frame_unref(picture.get());
+    ASSERT_EQ(Playback::Next::Frame, playback->NextFrame(picture.get(), &times));
+    EXPECT_GE(times.start, shownUntil) << "never back to an earlier picture";
 }
 
 }  // namespace
