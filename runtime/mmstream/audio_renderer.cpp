@@ -18,7 +18,8 @@ AudioRenderer::AudioRenderer(std::unique_ptr<AudioDevice> device)
                 device_->GetSpec().rate / 2, device_->GetSpec().bufferFrames),
       converter_(device_->GetSpec().rate, device_->GetSpec().channels),
       targetFrames_(device_->GetSpec().rate / 4),
-      prerollFrames_(device_->GetSpec().rate / 10) {}
+      prerollFrames_(device_->GetSpec().rate / 10),
+      frameBytes_(device_->GetSpec().FrameBytes()) {}
 
 AudioRenderer::~AudioRenderer() {
     device_.reset();  // no callback may run once the timeline goes
@@ -29,7 +30,7 @@ void AudioRenderer::Start() {
 }
 
 void AudioRenderer::FillAudio(uint8_t* out, int bytes) {
-    timeline_.Fill(out, bytes / device_->GetSpec().FrameBytes(), MonoClock::now());
+    timeline_.Fill(out, bytes / frameBytes_, MonoClock::now());
 }
 
 bool AudioRenderer::WantsMore() const {
@@ -56,7 +57,7 @@ bool AudioRenderer::FlushPending() {
         return false;
     }
     int taken = timeline_.Write(pendingData_, pendingFrames_, pendingPosition_);
-    pendingData_ += static_cast<size_t>(taken) * device_->GetSpec().FrameBytes();
+    pendingData_ += static_cast<size_t>(taken) * frameBytes_;
     pendingFrames_ -= taken;
     pendingPosition_ += taken;
     return taken > 0;
@@ -72,7 +73,7 @@ void AudioRenderer::Queue(const AVFrame* decoded, StreamTicks start) {
     fresh_ = false;
     nextPosition_ = position + frames;
     int skip = static_cast<int>(std::clamp<int64_t>(startLimit_ - position, 0, frames));
-    pendingData_ = data + static_cast<size_t>(skip) * device_->GetSpec().FrameBytes();
+    pendingData_ = data + static_cast<size_t>(skip) * frameBytes_;
     pendingFrames_ = frames - skip;
     pendingPosition_ = position + skip;
     FlushPending();

@@ -52,6 +52,9 @@ class AudioRenderer final : private AudioDevice::Client {
     AudioConverter converter_;
     const int targetFrames_;   // how much the decode thread keeps buffered
     const int prerollFrames_;  // how much must be there before the stream starts
+    // The card's callback reads this, not device_: its last call may come while the device
+    // closes, when device_ is already null.
+    const int frameBytes_;
     bool fresh_ = true;        // the next frame's timestamp places it; later ones follow on
     int64_t nextPosition_ = 0;
     int64_t startLimit_ = 0;  // sound before this position is not played
