@@ -255,6 +255,8 @@ bool MovieSource::ReadPacket() {
 // A picture timestamp that leaps past the file's end, or ahead of a sound that has not come
 // that far, is a damaged or spliced file, not a picture held for an hour: the pictures from
 // there on are moved back to follow on, so the clock (and the sound) meets them at once.
+// Likewise a leap back (movies joined end to end, each starting at zero): the pictures after
+// it are moved on to follow, instead of all being passed over as late.
 // A picture the file really holds is followed by sound all through the gap (the demuxer
 // hands packets out in time order), so it keeps its time.
 void MovieSource::MendVideoJump(AVPacket* packet, StreamTicks duration) {
@@ -265,7 +267,8 @@ void MovieSource::MendVideoJump(AVPacket* packet, StreamTicks duration) {
         return;
     }
     StreamTicks at = TicksFrom(stamp - video_->start, base) - videoShift_;
-    if (videoReadTo_ && at - *videoReadTo_ > kLongestGap && IsJump(at + videoShift_)) {
+    if (videoReadTo_ &&
+        (IsJumpBack(at) || (at - *videoReadTo_ > kLongestGap && IsJump(at + videoShift_)))) {
         videoShift_ += at - *videoReadTo_;
         at = *videoReadTo_;
     }
@@ -277,6 +280,13 @@ void MovieSource::MendVideoJump(AVPacket* packet, StreamTicks duration) {
         // their own times.
         packet->dts = AV_NOPTS_VALUE;
     }
+}
+
+// Reordered pictures come up to 16 places early; anything further back is a leap.
+bool MovieSource::IsJumpBack(StreamTicks at) const {
+    StreamTicks reorder =
+        std::max<StreamTicks>(frameDuration_ * 16, std::chrono::milliseconds(500));
+    return *videoReadTo_ - at > reorder;
 }
 
 bool MovieSource::IsJump(StreamTicks at) const {

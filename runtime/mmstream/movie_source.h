@@ -74,6 +74,7 @@ class MovieSource {
     bool ReadPacket();
     void MendVideoJump(AVPacket* packet, StreamTicks duration);
     bool IsJump(StreamTicks at) const;
+    bool IsJumpBack(StreamTicks at) const;
     bool WantsPackets() const;
     Track* TrackOf(int streamIndex) const;
     void HandleVideoFrame();

@@ -223,6 +223,40 @@ TEST_F(StreamFilesTest, SoundOnlyMovieOpensWithoutAPictureFormat) {
     EXPECT_GT(TimeOf(opened.stream.Get()), 1'000'000) << "the sound's clock runs";
 }
 
+// Two movies joined end to end (each starting at time zero), the second one smaller: both
+// play in turn, the second scaled into the rectangle bound for the first.
+TEST_F(StreamFilesTest, JoinedMoviesPlayOneAfterTheOtherEachInTheRectangle) {
+    std::string joined = ScratchPath("joined.mpg");
+    {
+        std::ofstream out(joined, std::ios::binary);
+        for (const char* size : {"320x240", "160x120"}) {
+            std::ifstream part(Movie({"--size", size, "--seconds", "1", "--no-audio"}),
+                               std::ios::binary);
+            out << part.rdbuf();
+        }
+    }
+    OpenedStream opened;
+    ASSERT_EQ(S_OK, Open(joined, &opened, false));
+    ComPtr<IDirectDrawSurface> surface = Offscreen(320, 240);
+    RECT rect{0, 0, 320, 240};
+    ComPtr<IDirectDrawStreamSample> sample = MakeSample(opened.video.Get(), surface.Get(), rect);
+    ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
+    int shown = 0;
+    int restarts = 0;
+    int previous = -1;
+    while (sample->Update(0, nullptr, nullptr, 0) == S_OK && shown < 100) {
+        int marker = MarkerIn(surface.Get(), rect);
+        ASSERT_GE(marker, 0) << "picture " << shown << " is not whole in the rectangle";
+        restarts += marker < previous;
+        previous = marker;
+        ++shown;
+    }
+    EXPECT_EQ(1, restarts) << "the second movie follows the first";
+    EXPECT_GE(shown, 50 - SkipAllowance(50));
+    EXPECT_GE(previous, 24 - SkipAllowance(25));
+    EXPECT_GE(TimeOf(opened.stream.Get()), 2 * 10'000'000) << "ended before the second's end";
+}
+
 struct CodecCase {
     const char* what;
     std::vector<std::string> options;
