@@ -20,7 +20,9 @@
 namespace {
 
 // How long the window gets to end the run after the first termination signal.
-constexpr time_t kGraceSeconds = 2;
+constexpr long kGraceMilliseconds = 2000;
+// How often a signal that came before the window looks for it again.
+constexpr long kWindowLookMilliseconds = 10;
 
 // WinMain's result once it has returned; the intro's own way out gives 0 until then.
 std::atomic<int> g_result{0};
@@ -33,39 +35,66 @@ std::atomic<int> g_result{0};
     std::_Exit(code);
 }
 
-// Waits until a second signal arrives or the grace period after the first has passed.
-void WaitForSecondSignalOrGrace(const sigset_t& signals) {
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += kGraceSeconds;
+timespec MonotonicIn(long milliseconds) {
+    timespec at{};
+    clock_gettime(CLOCK_MONOTONIC, &at);
+    at.tv_sec += milliseconds / 1000;
+    at.tv_nsec += (milliseconds % 1000) * 1000000L;
+    if (at.tv_nsec >= 1000000000L) {
+        at.tv_nsec -= 1000000000L;
+        ++at.tv_sec;
+    }
+    return at;
+}
+
+bool Before(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// True when another of `signals` arrives before `until`.
+bool SignalBefore(const sigset_t& signals, const timespec& until) {
     for (;;) {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        timespec left{deadline.tv_sec - now.tv_sec, deadline.tv_nsec - now.tv_nsec};
+        timespec now = MonotonicIn(0);
+        if (!Before(now, until)) {
+            return false;
+        }
+        timespec left{until.tv_sec - now.tv_sec, until.tv_nsec - now.tv_nsec};
         if (left.tv_nsec < 0) {
             left.tv_nsec += 1000000000L;
             --left.tv_sec;
         }
-        if (left.tv_sec < 0 || sigtimedwait(&signals, nullptr, &left) > 0 || errno == EAGAIN) {
-            return;
+        if (sigtimedwait(&signals, nullptr, &left) > 0) {
+            return true;
+        }
+        if (errno == EAGAIN) {
+            return false;
         }
     }
 }
 
 // SIGINT, SIGTERM and SIGHUP become WM_CLOSE to the main window, so an interrupted intro
-// tears down through its own window procedure. A window that does not end the run in time,
-// or a second signal, ends the process at once. The signals are blocked in every thread and
+// tears down through its own window procedure; a signal that comes before the window exists
+// is delivered once it does. A window that does not end the run within the grace period, or
+// a second signal, ends the process at once. The signals are blocked in every thread and
 // taken here.
 void WatchSignals(sigset_t signals) {
     int received = 0;
     if (sigwait(&signals, &received) != 0) {
         return;
     }
-    HWND window = vrel::user::MainWindow();
-    if (window == nullptr || !PostMessageA(window, WM_CLOSE, 0, 0)) {
-        EndNow(128 + received);  // nothing to close: end as the signal would
+    const timespec graceEnds = MonotonicIn(kGraceMilliseconds);
+    for (;;) {
+        HWND window = vrel::user::MainWindow();
+        if (window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0)) {
+            break;
+        }
+        timespec look = MonotonicIn(kWindowLookMilliseconds);
+        if (SignalBefore(signals, Before(look, graceEnds) ? look : graceEnds) ||
+            !Before(MonotonicIn(0), graceEnds)) {
+            EndNow(g_result.load());
+        }
     }
-    WaitForSecondSignalOrGrace(signals);
+    SignalBefore(signals, graceEnds);
     EndNow(g_result.load());
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Hostile and unplayable movies through the real intro, each in a folder of its own: every
 # case either plays and exits 0 within its length + 3 s, or shows its failure box (a real key
-# press answers it) and exits 0; then the same case again with SIGTERM half a second after
-# the start (at start, mid-play or with its box open), which must end it with exit code 0.
+# press answers it) and exits 0; then the same case again with SIGTERM at fixed moments:
+# as soon as it has started, and then mid-play (a second in) or while its box is open, each
+# of which must end it with exit code 0.
 # Every case is made here, nothing binary is kept in the repository. A table of case, result
 # and times is printed.
 source "$(dirname "$0")/lib.sh"
@@ -95,26 +96,43 @@ case_of live_playlist "$unsupported|plays" live_playlist
 case_of sound_only "$no_render" make_movie vrelfi.dat --no-video --seconds 1
 case_of too_large "$no_render" make_movie vrelfi.dat --size 800x600 --seconds 1
 
-# run NAME [SIGNAL_AFTER]: one run of the intro in the case's folder; sets result (the box's
-# text, or "plays") and took (milliseconds to its exit).
+# run NAME [WHEN]: one run of the intro in the case's folder; WHEN is empty (to its end),
+# "start" (SIGTERM as soon as its main has begun, which its trace file says), a number of
+# seconds after the start to send SIGTERM, or "box" (SIGTERM once the box is open, instead
+# of the key). Sets result (the box's text, or "plays") and took (milliseconds
+# from the start, or from the signal, to the exit).
 run() {
-    local dir=$work/$1 signal_after=${2:-} started status=0 box=
+    local dir=$work/$1 when=${2:-} started status=0 box=
     started=$(date +%s%N)
-    (cd "$dir" && exec "$intro") >/dev/null 2>"$dir/err.txt" &
+    rm -f "$dir/trace.txt"
+    (cd "$dir" && VREL_TRACE=$dir/trace.txt exec "$intro") >/dev/null 2>"$dir/err.txt" &
     local pid=$!
     pids+=("$pid")
     local deadline=$((SECONDS + 20))
-    if [ -n "$signal_after" ]; then
-        sleep "$signal_after"
+    if [ "$when" = start ]; then
+        until grep -qs start "$dir/trace.txt"; do
+            [ $SECONDS -lt $deadline ] || fail "$1: never started"
+            sleep 0.002
+        done
+    elif [[ "$when" =~ ^[0-9.]+$ ]]; then
+        sleep "$when"
+    fi
+    if [ -n "$when" ] && [ "$when" != box ]; then
+        started=$(date +%s%N)
         kill -TERM "$pid" 2>/dev/null || true
     fi
     while kill -0 "$pid" 2>/dev/null; do
         [ $SECONDS -lt $deadline ] || { kill -KILL "$pid"; fail "$1: still running after 20 s"; }
         if [ -z "$box" ] && box=$(grep -m1 -o '^\[Error\] .*' "$dir/err.txt"); then
             sleep 0.2
-            xdotool key Return
+            if [ "$when" = box ]; then
+                started=$(date +%s%N)
+                kill -TERM "$pid"
+            else
+                xdotool key Return
+            fi
         fi
-        sleep 0.05
+        sleep 0.02
     done
     wait "$pid" || status=$?
     [ "$status" = 0 ] || fail "$1: exit code $status: $(cat "$dir/err.txt")"
@@ -123,13 +141,20 @@ run() {
     took=$((($(date +%s%N) - started) / 1000000))
 }
 
-printf '%-16s %-46s %s\n' case result "ms to the end / after SIGTERM at 0.5 s"
+printf '%-16s %-46s %s\n' case result "ms to the end / to the exit after SIGTERM at start, at 1 s or with the box open"
 for name in "${names[@]}"; do
     run "$name"
     [[ "|${expected[$name]}|" == *"|$result|"* ]] ||
         fail "$name: '$result', expected '${expected[$name]}': $(cat "$work/$name/err.txt")"
     [ "$took" -le 5000 ] || fail "$name: took $took ms (2 s of movie + 3)"
+    case $name in
+    size_change | format_change)
+        [ "$took" -ge 1800 ] || fail "$name: ended after $took ms, before its second part" ;;
+    esac
     line=$(printf '%-16s %-46s %5d' "$name" "$result" "$took")
-    run "$name" 0.5
+    outcome=$result
+    run "$name" start
+    line+=" / $took"
+    if [ "$outcome" = plays ]; then run "$name" 1; else run "$name" box; fi
     echo "$line / $took"
 done
