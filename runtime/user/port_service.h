@@ -12,6 +12,8 @@
 #include <chrono>
 #include <string>
 
+#include "runtime/user/port_server.h"
+
 namespace vrel::user::port {
 
 // Called whenever a window is made: starts the port once, if the setting allows. A port that
@@ -27,7 +29,7 @@ void StopListening();
 // tools that need a port of their own; tests may shorten the connections' time.
 std::string StartListeningIn(
     const std::string& directory,
-    std::chrono::milliseconds connectionLimit = std::chrono::seconds(60));  // the real limit
+    std::chrono::milliseconds connectionLimit = PortServer::kConnectionLimit);
 
 // The socket's path while listening; "" otherwise.
 std::string ListeningPath();

@@ -81,6 +81,10 @@ void PrintUsage(const std::vector<port::MenuCommand>& commands) {
 int FindIntros(const vrelctl::Options& options, bool all, std::vector<port::LivePort>* found) {
     const std::string directory = port::DefaultPortDirectory();
     std::string error;
+    if (directory.empty()) {
+        port::CheckPortDirectory(directory, false, &error);  // says which settings are missing
+        return Fail(kNoIntro, "cannot look for an intro: " + error);
+    }
     if (access(directory.c_str(), F_OK) != 0) {
         return Fail(kNoIntro, "no intro is running (no " + directory + ")");
     }
