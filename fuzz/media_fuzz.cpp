@@ -147,15 +147,11 @@ bool Open(Display& display, const std::u16string& name, ComPtr<IAMMultiMediaStre
 bool BoundRect(IDirectDrawMediaStream* video, RECT* rect) {
     DDSURFACEDESC desc{};
     desc.dwSize = sizeof(DDSURFACEDESC);
-    if (video->GetFormat(&desc, nullptr, nullptr, nullptr) != S_OK) {
-        return false;
-    }
-    Require(desc.dwWidth <= 4096 && desc.dwHeight <= 4096);
-    if (desc.dwWidth == 0 || desc.dwHeight == 0 || desc.dwWidth > 640 || desc.dwHeight > 480) {
-        return false;
-    }
+    const bool known = video->GetFormat(&desc, nullptr, nullptr, nullptr) == S_OK;
+    Require(!known || (desc.dwWidth <= 4096 && desc.dwHeight <= 4096));
     *rect = RECT{0, 0, static_cast<LONG>(desc.dwWidth), static_cast<LONG>(desc.dwHeight)};
-    return true;
+    return known && desc.dwWidth > 0 && desc.dwHeight > 0 && desc.dwWidth <= 640 &&
+           desc.dwHeight <= 480;
 }
 
 void Play(IAMMultiMediaStream* stream, IDirectDrawMediaStream* video, Display& display) {

@@ -1,4 +1,5 @@
-// The software blitter on plain buffers: stretch mapping, clipping, overlap, fills.
+// The software blitter on plain buffers: the exact stretch mapping under clips, refused
+// rectangles, clip regions. (Overlap, doubling and fills are owned by the Blt tests.)
 #include "runtime/ddraw/blitter.h"
 
 #include <gtest/gtest.h>
@@ -163,106 +164,6 @@ TEST(StretchBlitTest, EveryPixelFollowsTheMapping) {
     }
 }
 
-TEST(StretchBlitTest, DoublingMakesTwoByTwoBlocks) {
-    TestImage src(320, 240);
-    src.FillUnique();
-    TestImage dst(640, 480, kUntouched);
-    BlitScratch scratch;
-    RECT all = dst.View().Bounds();
-    ASSERT_TRUE(StretchBlit(dst.View(), src.View(), {all, src.View().Bounds()}, std::span(&all, 1),
-                            &scratch));
-    int wrong = 0;
-    for (int y = 0; y < 240; ++y) {
-        for (int x = 0; x < 320; ++x) {
-            for (int d = 0; d < 4; ++d) {
-                uint32_t actual = dst.At(2 * x + d % 2, 2 * y + d / 2);
-                if (actual != src.At(x, y) && wrong++ < 5) {
-                    ADD_FAILURE() << "source (" << x << "," << y << ") block pixel " << d
-                                  << ": expected 0x" << std::hex << src.At(x, y) << " actual 0x"
-                                  << actual;
-                }
-            }
-        }
-    }
-}
-
-// Hand-computed points of the 200x150 -> 640x480 mapping (x * 200 / 640, y * 150 / 480).
-TEST(StretchBlitTest, NonIntegerRatioSamplesTheExpectedPixels) {
-    TestImage src(200, 150);
-    src.FillUnique();
-    TestImage dst(640, 480, kUntouched);
-    BlitScratch scratch;
-    RECT all = dst.View().Bounds();
-    ASSERT_TRUE(StretchBlit(dst.View(), src.View(), {all, src.View().Bounds()}, std::span(&all, 1),
-                            &scratch));
-    struct Point {
-        int dx, dy, sx, sy;
-    };
-    const Point points[] = {{0, 0, 0, 0},        {3, 3, 0, 0},       {4, 4, 1, 1},
-                            {7, 16, 2, 5},       {319, 100, 99, 31}, {320, 320, 100, 100},
-                            {639, 479, 199, 149}};
-    for (const Point& p : points) {
-        EXPECT_EQ(dst.At(p.dx, p.dy), src.At(p.sx, p.sy))
-            << "destination (" << p.dx << "," << p.dy << ") should show source (" << p.sx << ","
-            << p.sy << ")";
-    }
-}
-
-struct OverlapCase {
-    const char* name;
-    RECT src;
-    RECT dst;
-};
-
-// Blits inside one buffer must read the source as it was before the blit.
-TEST(StretchBlitTest, OverlappingSelfBlitReadsTheOriginal) {
-    const OverlapCase cases[] = {
-        {"shift right by one", {0, 0, 99, 80}, {1, 0, 100, 80}},
-        {"shift left by one", {1, 0, 100, 80}, {0, 0, 99, 80}},
-        {"shift down by one", {0, 0, 100, 79}, {0, 1, 100, 80}},
-        {"grow over itself", {10, 10, 50, 40}, {20, 15, 100, 75}},
-        {"shrink over itself", {0, 0, 100, 80}, {5, 5, 55, 45}},
-        {"same rectangle", {3, 4, 60, 70}, {3, 4, 60, 70}},
-        {"side by side", {0, 0, 50, 80}, {50, 0, 100, 80}},
-    };
-    for (const OverlapCase& c : cases) {
-        TestImage image(100, 80);
-        image.FillUnique();
-        TestImage original(100, 80);
-        original.FillUnique();
-        BlitScratch scratch;
-        RECT all = image.View().Bounds();
-        ASSERT_TRUE(
-            StretchBlit(image.View(), image.View(), {c.dst, c.src}, std::span(&all, 1), &scratch))
-            << c.name;
-        // Outside the destination rectangle the picture is the original.
-        TestImage expected(100, 80);
-        expected.FillUnique();
-        TestImage scratchImage(100, 80, kUntouched);
-        BlitScratch other;
-        StretchBlit(scratchImage.View(), original.View(), {c.dst, c.src}, std::span(&all, 1),
-                    &other);
-        for (int y = 0; y < 80; ++y) {
-            for (int x = 0; x < 100; ++x) {
-                if (scratchImage.At(x, y) != kUntouched) {
-                    expected.Set(x, y, scratchImage.At(x, y));
-                }
-            }
-        }
-        int wrong = 0;
-        for (int y = 0; y < 80; ++y) {
-            for (int x = 0; x < 100; ++x) {
-                if (image.At(x, y) != expected.At(x, y) && wrong++ < 3) {
-                    ADD_FAILURE() << c.name << ": pixel (" << x << "," << y << ") expected 0x"
-                                  << std::hex << expected.At(x, y) << " actual 0x"
-                                  << image.At(x, y);
-                }
-            }
-        }
-        EXPECT_TRUE(image.GuardIntact()) << c.name;
-    }
-}
-
 struct RefusedCase {
     const char* name;
     RECT src;
@@ -289,68 +190,6 @@ TEST(StretchBlitTest, RefusesBadRectanglesWithoutDrawing) {
             StretchBlit(dst.View(), src.View(), {c.dst, c.src}, std::span(&all, 1), &scratch))
             << c.name;
         ExpectMapped(dst, src, {{0, 0, 0, 0}, {0, 0, 1, 1}}, {}, c.name);
-    }
-}
-
-TEST(StretchBlitTest, NothingInsideTheClipsDrawsNothing) {
-    TestImage src(32, 24);
-    src.FillUnique();
-    TestImage dst(32, 24, kUntouched);
-    BlitScratch scratch;
-    const std::vector<RECT> clipSets[] = {{}, {{40, 40, 60, 60}}, {{0, 0, 0, 0}}};
-    for (const std::vector<RECT>& clips : clipSets) {
-        EXPECT_TRUE(
-            StretchBlit(dst.View(), src.View(), {{0, 0, 32, 24}, {0, 0, 32, 24}}, clips, &scratch));
-        ExpectMapped(dst, src, {{0, 0, 0, 0}, {0, 0, 1, 1}}, {}, "fully clipped");
-    }
-}
-
-// Steady state: the same blit again reuses the tables and the copy buffer as they are.
-TEST(StretchBlitTest, RepeatedBlitsReuseTheirBuffers) {
-    TestImage image(320, 240);
-    image.FillUnique();
-    BlitScratch scratch;
-    RECT all = image.View().Bounds();
-    StretchMap overlapping{{0, 0, 320, 240}, {10, 10, 170, 130}};
-    ASSERT_TRUE(StretchBlit(image.View(), image.View(), overlapping, std::span(&all, 1), &scratch));
-    const void* columns = scratch.sourceColumns.data();
-    const void* rows = scratch.sourceRows.data();
-    const void* copy = scratch.sourceCopy.data();
-    ASSERT_NE(copy, nullptr) << "an overlapping blit goes through the copy buffer";
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(
-            StretchBlit(image.View(), image.View(), overlapping, std::span(&all, 1), &scratch));
-        EXPECT_EQ(scratch.sourceColumns.data(), columns) << "round " << i;
-        EXPECT_EQ(scratch.sourceRows.data(), rows) << "round " << i;
-        EXPECT_EQ(scratch.sourceCopy.data(), copy) << "round " << i;
-    }
-}
-
-TEST(FillRectsTest, FillsOnlyInsideAreaClipsAndBuffer) {
-    struct Case {
-        const char* name;
-        RECT area;
-        std::vector<RECT> clips;
-    };
-    const Case cases[] = {
-        {"whole buffer", {0, 0, 40, 30}, {{0, 0, 40, 30}}},
-        {"area beyond the buffer", {-5, -5, 100, 100}, {{0, 0, 40, 30}}},
-        {"clip beyond the buffer", {0, 0, 40, 30}, {{-100, 10, 100, 12}}},
-        {"two clips", {5, 5, 35, 25}, {{0, 0, 10, 10}, {30, 20, 40, 30}}},
-        {"extreme area", {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {{3, 3, 7, 9}}},
-    };
-    for (const Case& c : cases) {
-        TestImage dst(40, 30, kUntouched);
-        FillRects(dst.View(), c.area, c.clips, 0x123456);
-        for (int y = 0; y < 30; ++y) {
-            for (int x = 0; x < 40; ++x) {
-                bool inArea =
-                    x >= c.area.left && x < c.area.right && y >= c.area.top && y < c.area.bottom;
-                uint32_t expected = inArea && InsideAny(c.clips, x, y) ? 0x123456 : kUntouched;
-                ASSERT_EQ(dst.At(x, y), expected) << c.name << " at (" << x << "," << y << ")";
-            }
-        }
-        EXPECT_TRUE(dst.GuardIntact()) << c.name;
     }
 }
 

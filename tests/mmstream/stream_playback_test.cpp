@@ -137,22 +137,6 @@ TEST_F(StreamPlaybackTest, PictureOnlyMoviePlaysOnTheMonotonicClock) {
     ExpectPlayedInOrder(PlayToEnd(), static_cast<int>(now / kFrameTicks), 50, "picture only");
 }
 
-TEST_F(StreamPlaybackTest, SeekToZeroAfterPlayingDeliversTheFirstPicture) {
-    OpenWithSample(SoundAndPicture());
-    ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
-    for (int i = 0; i < 20; ++i) {
-        ASSERT_EQ(S_OK, sample->Update(0, nullptr, nullptr, 0));
-    }
-    // As the intro's Stop does: stop, seek to 0, run, one picture.
-    ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_STOP));
-    ASSERT_EQ(S_OK, opened.stream->Seek(0));
-    EXPECT_EQ(0, TimeOf(opened.stream.Get()));
-    ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));
-    Delivery first = Next();
-    EXPECT_EQ(S_OK, first.result) << ResultName(first.result);
-    EXPECT_EQ(0, first.marker);
-}
-
 TEST_F(StreamPlaybackTest, SeekToASavedTimeDeliversThePictureDueThen) {
     OpenWithSample(SoundAndPicture());
     ASSERT_EQ(S_OK, opened.stream->SetState(STREAMSTATE_RUN));

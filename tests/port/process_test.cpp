@@ -1,6 +1,6 @@
-// The port of whole programs: it starts with the first window when the setting allows, a
-// termination signal removes its socket on the way out, and a socket left by a killed
-// program is removed by the next one.
+// The port of whole programs: it starts with the first window when the setting allows, and
+// a termination signal removes its socket on the way out. (Sockets of killed programs and
+// several programs at once are the end-to-end signal script's.)
 #include <unistd.h>
 #include <csignal>
 
@@ -52,29 +52,6 @@ TEST_F(PortProcessTest, TerminationSignalRemovesTheSocket) {
         EXPECT_EQ(StopProgram(program, signal), 0) << "signal " << signal;
         EXPECT_FALSE(FileExists(SocketOf(program.pid))) << "signal " << signal;
     }
-}
-
-TEST_F(PortProcessTest, SocketOfAKilledProgramIsRemovedByTheNextOne) {
-    Running killed = StartProgram(Env("on"));
-    const std::string left = SocketOf(killed.pid);
-    EXPECT_EQ(StopProgram(killed, SIGKILL), -1);
-    ASSERT_TRUE(FileExists(left)) << "kill -9 leaves the socket behind";
-
-    Running next = StartProgram(Env("on"));
-    EXPECT_FALSE(FileExists(left)) << "the next program cleaned it up";
-    EXPECT_TRUE(FileExists(SocketOf(next.pid)));
-    EXPECT_EQ(StopProgram(next, SIGTERM), 0);
-}
-
-TEST_F(PortProcessTest, SeveralProgramsHaveASocketEach) {
-    Running first = StartProgram(Env("on"));
-    Running second = StartProgram(Env("on"));
-    auto ports = user::port::CleanAndListPorts(runtime_.Path() + "/vrelintro", getpid());
-    ASSERT_EQ(ports.size(), 2u);
-    EXPECT_EQ(ports[0].pid, std::min(first.pid, second.pid));
-    EXPECT_EQ(ports[1].pid, std::max(first.pid, second.pid));
-    EXPECT_EQ(StopProgram(first, SIGTERM), 0);
-    EXPECT_EQ(StopProgram(second, SIGTERM), 0);
 }
 
 TEST_F(PortProcessTest, TheSettingDecidesWhetherThePortStarts) {
