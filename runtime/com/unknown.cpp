@@ -6,7 +6,7 @@ namespace {
 std::atomic<long> g_live{0};
 }
 
-HRESULT QueryFromTable(std::initializer_list<InterfaceEntry> table, REFIID iid, void** out) {
+HRESULT QueryFromTable(std::span<const InterfaceEntry> table, REFIID iid, void** out) {
     if (out == nullptr) {
         return E_POINTER;
     }

@@ -7,13 +7,6 @@
 
 namespace vrel::ddraw {
 
-Clipper::Clipper() {
-    com::LiveObjects::Created();
-}
-Clipper::~Clipper() {
-    com::LiveObjects::Destroyed();
-}
-
 HRESULT Clipper::Create(IDirectDrawClipper** out) {
     *out = new (std::nothrow) Clipper;
     return *out != nullptr ? DD_OK : DDERR_OUTOFMEMORY;
@@ -39,18 +32,6 @@ void Clipper::ClipList(const RECT& bounds, std::vector<RECT>* out) const {
     thread_local std::vector<RECT> scratch;
     user::VisibleRegion(window, &visible, &scratch);
     ClipRegion(visible, bounds, out);
-}
-
-HRESULT Clipper::QueryInterface(REFIID iid, void** object) {
-    return com::QueryFromTable({{&IID_IDirectDrawClipper, this}, {&kImplIid, this}}, iid, object);
-}
-
-ULONG Clipper::Release() {
-    const ULONG left = refs_.Drop();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT Clipper::GetHWnd(HWND* window) {

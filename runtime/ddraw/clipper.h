@@ -1,6 +1,7 @@
 // The clipper: limits blits into a surface to what a window shows on the screen.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <vector>
 
@@ -9,7 +10,7 @@
 
 namespace vrel::ddraw {
 
-class Clipper final : public IDirectDrawClipper {
+class Clipper final : public com::Object<Clipper, IDirectDrawClipper> {
   public:
     // Answers QueryInterface only on clippers made here, so a pointer can be recognised.
     static constexpr IID kImplIid = {
@@ -25,10 +26,6 @@ class Clipper final : public IDirectDrawClipper {
     // whole bounds when there is no window or it is gone.
     void ClipList(const RECT& bounds, std::vector<RECT>* out) const;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override;
-
     // Stores the window in *window (null when none).
     HRESULT STDMETHODCALLTYPE GetHWnd(HWND* window) override;
     // Flags must be 0; a null window goes back to clipping at the surface's edges.
@@ -43,10 +40,13 @@ class Clipper final : public IDirectDrawClipper {
     HRESULT STDMETHODCALLTYPE SetClipList(LPRGNDATA, DWORD) override { return DDERR_UNSUPPORTED; }
 
   private:
-    Clipper();
-    ~Clipper();
+    friend Object;
+    std::array<com::InterfaceEntry, 2> Interfaces() {
+        return {{{&IID_IDirectDrawClipper, this}, {&kImplIid, this}}};
+    }
+    Clipper() = default;
+    ~Clipper() = default;
 
-    com::RefCount refs_;
     std::atomic<HWND> window_{nullptr};
 };
 

@@ -27,14 +27,6 @@ bool ValidCooperativeLevel(DWORD level) {
     return normal ? !fullscreen && !exclusive : fullscreen && exclusive;
 }
 
-DirectDraw::DirectDraw() {
-    com::LiveObjects::Created();
-}
-
-DirectDraw::~DirectDraw() {
-    com::LiveObjects::Destroyed();
-}
-
 HRESULT DirectDraw::Create(IDirectDraw** out) {
     auto* created = new (std::nothrow) DirectDraw;
     *out = created;
@@ -46,20 +38,6 @@ void DirectDraw::PrimaryGone(const Surface* surface) {
     if (primary_ == surface) {
         primary_ = nullptr;
     }
-}
-
-HRESULT DirectDraw::QueryInterface(REFIID iid, void** object) {
-    return com::QueryFromTable({{&IID_IDirectDraw, static_cast<IDirectDraw*>(this)},
-                                {&IID_IDirectDraw3, static_cast<IDirectDraw3*>(this)}},
-                               iid, object);
-}
-
-ULONG DirectDraw::Release() {
-    const ULONG left = refs_.Drop();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) {

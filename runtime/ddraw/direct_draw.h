@@ -2,6 +2,7 @@
 // vtables, one reference count). Makes surfaces and clippers and sets the display mode.
 #pragma once
 
+#include <array>
 #include <mutex>
 
 #include "platform/ddraw.h"
@@ -14,18 +15,13 @@ class Surface;
 // True for the levels we accept: DDSCL_NORMAL, or DDSCL_FULLSCREEN with DDSCL_EXCLUSIVE.
 bool ValidCooperativeLevel(DWORD level);
 
-class DirectDraw final : public IDirectDraw, public IDirectDraw3 {
+class DirectDraw final : public com::Object<DirectDraw, IDirectDraw, IDirectDraw3> {
   public:
     // One reference for the caller, as IDirectDraw; DDERR_OUTOFMEMORY.
     static HRESULT Create(IDirectDraw** out);
 
     // Called by the primary surface as it dies, so another one may be made.
     void PrimaryGone(const Surface* surface);
-
-    // IUnknown, shared by both interfaces.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // Flags must be 0; a clipper without a window.
     HRESULT STDMETHODCALLTYPE CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper,
@@ -86,12 +82,17 @@ class DirectDraw final : public IDirectDraw, public IDirectDraw3 {
     }
 
   private:
-    DirectDraw();
-    ~DirectDraw();
+    friend Object;
+    // One IUnknown, shared by both interfaces.
+    std::array<com::InterfaceEntry, 2> Interfaces() {
+        return {{{&IID_IDirectDraw, static_cast<IDirectDraw*>(this)},
+                 {&IID_IDirectDraw3, static_cast<IDirectDraw3*>(this)}}};
+    }
+    DirectDraw() = default;
+    ~DirectDraw() = default;
 
     HRESULT CreatePrimary(LPDIRECTDRAWSURFACE* out);
 
-    com::RefCount refs_;
     std::mutex mutex_;            // guards the members below
     Surface* primary_ = nullptr;  // the live primary, not owned (it owns a reference to us)
 };

@@ -1,4 +1,5 @@
 // The DirectDrawEx factory: the class CoCreateInstance makes for CLSID_DirectDrawFactory.
+#include <array>
 #include <new>
 
 #include "runtime/com/unknown.h"
@@ -8,22 +9,8 @@
 namespace vrel::ddraw {
 namespace {
 
-class DirectDrawFactory final : public IDirectDrawFactory {
+class DirectDrawFactory final : public com::Object<DirectDrawFactory, IDirectDrawFactory> {
   public:
-    DirectDrawFactory() { com::LiveObjects::Created(); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return com::QueryFromTable({{&IID_IDirectDrawFactory, this}}, iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.Drop();
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     // Only the default display exists (no device GUID); no aggregation.
     HRESULT STDMETHODCALLTYPE CreateDirectDraw(GUID* device, HWND /*window*/, DWORD coopLevel,
                                                DWORD reserved, IUnknown* outer,
@@ -46,9 +33,9 @@ class DirectDrawFactory final : public IDirectDrawFactory {
     }
 
   private:
-    ~DirectDrawFactory() { com::LiveObjects::Destroyed(); }
-
-    com::RefCount refs_;
+    friend Object;
+    ~DirectDrawFactory() = default;
+    std::array<com::InterfaceEntry, 1> Interfaces() { return {{{&IID_IDirectDrawFactory, this}}}; }
 };
 
 }  // namespace

@@ -17,7 +17,6 @@ Surface::Surface(DirectDraw* owner, const SurfaceRequest& request)
       height_(request.height),
       storage_(static_cast<size_t>(request.width) * static_cast<size_t>(request.height)) {
     owner_->AddRef();
-    com::LiveObjects::Created();
 }
 
 Surface::~Surface() {
@@ -28,7 +27,6 @@ Surface::~Surface() {
         owner_->PrimaryGone(this);
     }
     owner_->Release();
-    com::LiveObjects::Destroyed();
 }
 
 HRESULT Surface::Create(DirectDraw* owner, const SurfaceRequest& request, Surface** out) {
@@ -69,18 +67,6 @@ void Surface::PresentIfPrimary() const {
     if (primary_) {
         screen::Screen::Get().Present();
     }
-}
-
-HRESULT Surface::QueryInterface(REFIID iid, void** object) {
-    return com::QueryFromTable({{&IID_IDirectDrawSurface, this}, {&kImplIid, this}}, iid, object);
-}
-
-ULONG Surface::Release() {
-    const ULONG left = refs_.Drop();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT Surface::GetCaps(LPDDSCAPS caps) {

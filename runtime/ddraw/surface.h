@@ -2,6 +2,7 @@
 // whatever size the display mode has now) or an offscreen surface with pixels of its own.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -17,7 +18,7 @@ namespace vrel::ddraw {
 
 class DirectDraw;
 
-class Surface final : public IDirectDrawSurface {
+class Surface final : public com::Object<Surface, IDirectDrawSurface> {
   public:
     // Answers QueryInterface only on surfaces made here, so a pointer can be recognised.
     static constexpr IID kImplIid = {
@@ -32,10 +33,6 @@ class Surface final : public IDirectDrawSurface {
     // Runs `action` while nobody holds the pixels (no Lock, no DC, no blit in progress) and
     // returns true; false, without running it, while they are held.
     bool RunWhileIdle(const std::function<void()>& action);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // Stretching copy or colour fill; see platform/ddraw.h. Defined in surface_blt.cpp.
     HRESULT STDMETHODCALLTYPE Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT srcRect,
@@ -114,6 +111,10 @@ class Surface final : public IDirectDrawSurface {
     }
 
   private:
+    friend Object;
+    std::array<com::InterfaceEntry, 2> Interfaces() {
+        return {{{&IID_IDirectDrawSurface, this}, {&kImplIid, this}}};
+    }
     Surface(DirectDraw* owner, const SurfaceRequest& request);
     ~Surface();
 
@@ -128,7 +129,6 @@ class Surface final : public IDirectDrawSurface {
     HRESULT ColorFill(const RECT* destRect, const DDBLTFX* fx);
     void CollectClipsLocked(const RECT& bounds);
 
-    com::RefCount refs_;
     DirectDraw* const owner_;  // one reference, given back in the destructor
     const bool primary_;
     const DWORD caps_;

@@ -55,7 +55,7 @@ class AudioRenderer final : private AudioDevice::Client {
     // The card's callback reads this, not device_: its last call may come while the device
     // closes, when device_ is already null.
     const int frameBytes_;
-    bool fresh_ = true;        // the next frame's timestamp places it; later ones follow on
+    bool fresh_ = true;  // the next frame's timestamp places it; later ones follow on
     int64_t nextPosition_ = 0;
     int64_t startLimit_ = 0;  // sound before this position is not played
     const uint8_t* pendingData_ = nullptr;

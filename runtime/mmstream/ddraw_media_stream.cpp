@@ -18,28 +18,6 @@ DirectDrawMediaStream::DirectDrawMediaStream(std::shared_ptr<Playback> playback,
         directDraw->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(directDraw_.Put()));
         directDraw->QueryInterface(IID_IDirectDraw3, reinterpret_cast<void**>(directDraw3_.Put()));
     }
-    vrel::com::LiveObjects::Created();
-}
-
-DirectDrawMediaStream::~DirectDrawMediaStream() {
-    vrel::com::LiveObjects::Destroyed();
-}
-
-HRESULT DirectDrawMediaStream::QueryInterface(REFIID iid, void** out) {
-    return vrel::com::QueryFromTable(
-        {{&IID_IDirectDrawMediaStream, this}, {&IID_IMediaStream, this}}, iid, out);
-}
-
-ULONG DirectDrawMediaStream::AddRef() {
-    return refs_.Add();
-}
-
-ULONG DirectDrawMediaStream::Release() {
-    ULONG left = refs_.Drop();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 void DirectDrawMediaStream::DetachParent() {

@@ -3,6 +3,7 @@
 // keeps working (answering that nothing runs) after that stream has gone.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -15,16 +16,12 @@ namespace vrel::mmstream {
 
 class MultiMediaStream;
 
-class DirectDrawMediaStream final : public IDirectDrawMediaStream {
+class DirectDrawMediaStream final
+    : public vrel::com::Object<DirectDrawMediaStream, IDirectDrawMediaStream> {
   public:
     // directDraw: an IDirectDraw or IDirectDraw3 (or null) whose display sets the format.
     DirectDrawMediaStream(std::shared_ptr<Playback> playback, MultiMediaStream* parent,
                           IUnknown* directDraw);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IMediaStream
     HRESULT STDMETHODCALLTYPE GetMultiMediaStream(IMultiMediaStream** stream) override;
@@ -55,12 +52,15 @@ class DirectDrawMediaStream final : public IDirectDrawMediaStream {
     bool Updating() const { return updating_.load(); }
 
   private:
-    ~DirectDrawMediaStream();
+    friend Object;
+    ~DirectDrawMediaStream() = default;
+    std::array<vrel::com::InterfaceEntry, 2> Interfaces() {
+        return {{{&IID_IDirectDrawMediaStream, this}, {&IID_IMediaStream, this}}};
+    }
     DDPIXELFORMAT DisplayFormat() const;
     void DescribeFormat(const VideoFormat& video, DDSURFACEDESC* desc) const;
     HRESULT CreateOwnSurface(IDirectDrawSurface** surface);
 
-    vrel::com::RefCount refs_;
     std::shared_ptr<Playback> playback_;
     mutable std::mutex mutex_;  // parent_ and the DirectDraw objects
     MultiMediaStream* parent_;

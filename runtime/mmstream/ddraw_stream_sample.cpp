@@ -78,28 +78,6 @@ DirectDrawStreamSample::DirectDrawStreamSample(DirectDrawMediaStream* stream,
     stream_ = vrel::com::ComPtr<DirectDrawMediaStream>(stream);
     surface->AddRef();
     surface_ = vrel::com::ComPtr<IDirectDrawSurface>(surface);
-    vrel::com::LiveObjects::Created();
-}
-
-DirectDrawStreamSample::~DirectDrawStreamSample() {
-    vrel::com::LiveObjects::Destroyed();
-}
-
-HRESULT DirectDrawStreamSample::QueryInterface(REFIID iid, void** out) {
-    return vrel::com::QueryFromTable(
-        {{&IID_IDirectDrawStreamSample, this}, {&IID_IStreamSample, this}}, iid, out);
-}
-
-ULONG DirectDrawStreamSample::AddRef() {
-    return refs_.Add();
-}
-
-ULONG DirectDrawStreamSample::Release() {
-    ULONG left = refs_.Drop();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT DirectDrawStreamSample::GetMediaStream(IMediaStream** stream) {

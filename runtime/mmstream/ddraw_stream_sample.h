@@ -4,6 +4,7 @@
 // showed last again and returns S_OK, so the caller's message loop keeps running.
 #pragma once
 
+#include <array>
 #include <mutex>
 
 #include "platform/mmstream.h"
@@ -14,18 +15,14 @@
 
 namespace vrel::mmstream {
 
-class DirectDrawStreamSample final : public IDirectDrawStreamSample {
+class DirectDrawStreamSample final
+    : public vrel::com::Object<DirectDrawStreamSample, IDirectDrawStreamSample> {
   public:
     // A sample on `surface` (whose description must be readable and whose pixel format the
     // stream can write); rect null means the whole surface, else it must lie inside it
     // (DDERR_INVALIDRECT).
     static HRESULT Create(DirectDrawMediaStream* stream, IDirectDrawSurface* surface,
                           const RECT* rect, IDirectDrawStreamSample** out);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IStreamSample
     HRESULT STDMETHODCALLTYPE GetMediaStream(IMediaStream** stream) override;
@@ -50,12 +47,15 @@ class DirectDrawStreamSample final : public IDirectDrawStreamSample {
 
     DirectDrawStreamSample(DirectDrawMediaStream* stream, IDirectDrawSurface* surface,
                            SurfaceShape shape, RECT rect);
-    ~DirectDrawStreamSample();
+    friend Object;
+    ~DirectDrawStreamSample() = default;
+    std::array<vrel::com::InterfaceEntry, 2> Interfaces() {
+        return {{{&IID_IDirectDrawStreamSample, this}, {&IID_IStreamSample, this}}};
+    }
     static HRESULT ReadShape(IDirectDrawSurface* surface, SurfaceShape* shape);
     static HRESULT CheckRect(const SurfaceShape& shape, const RECT* rect, RECT* result);
     HRESULT Draw(const AVFrame* picture);
 
-    vrel::com::RefCount refs_;
     vrel::com::ComPtr<DirectDrawMediaStream> stream_;
     vrel::com::ComPtr<IDirectDrawSurface> surface_;
     SurfaceShape shape_;

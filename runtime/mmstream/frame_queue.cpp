@@ -4,40 +4,36 @@
 
 namespace vrel::mmstream {
 
-FrameQueue::FrameQueue(int capacity) : times_(capacity) {
-    slots_.reserve(capacity);
-    for (int i = 0; i < capacity; ++i) {
-        slots_.emplace_back(av_frame_alloc());
-        if (!slots_.back()) {
-            throw std::bad_alloc();
-        }
-    }
-}
+FrameQueue::FrameQueue(int capacity)
+    : ring_(capacity, [] {
+          FramePtr picture(av_frame_alloc());
+          if (!picture) {
+              throw std::bad_alloc();
+          }
+          return Slot{std::move(picture)};
+      }) {}
 
 void FrameQueue::Push(AVFrame* source, QueuedFrame times) {
-    int tail = (head_ + size_) % static_cast<int>(slots_.size());
-    av_frame_move_ref(slots_[tail].get(), source);
-    times_[tail] = times;
-    ++size_;
+    Slot& slot = ring_.Next();
+    av_frame_move_ref(slot.picture.get(), source);
+    slot.times = times;
+    ring_.Push();
 }
 
 void FrameQueue::PopInto(AVFrame* destination) {
-    av_frame_move_ref(destination, slots_[head_].get());
-    head_ = (head_ + 1) % static_cast<int>(slots_.size());
-    --size_;
+    av_frame_move_ref(destination, ring_.Front().picture.get());
+    ring_.Pop();
 }
 
 void FrameQueue::DropFront() {
-    av_frame_unref(slots_[head_].get());
-    head_ = (head_ + 1) % static_cast<int>(slots_.size());
-    --size_;
+    av_frame_unref(ring_.Front().picture.get());
+    ring_.Pop();
 }
 
 void FrameQueue::Clear() {
-    while (size_ > 0) {
+    while (!ring_.Empty()) {
         DropFront();
     }
-    head_ = 0;
 }
 
 }  // namespace vrel::mmstream

@@ -2,8 +2,7 @@
 // a picture moves a reference and never allocates. Not thread-safe: its owner guards it.
 #pragma once
 
-#include <vector>
-
+#include "runtime/common/bounded_ring.h"
 #include "runtime/mmstream/ffmpeg_ptr.h"
 #include "runtime/mmstream/stream_time.h"
 
@@ -19,24 +18,25 @@ class FrameQueue {
   public:
     explicit FrameQueue(int capacity);
 
-    int Size() const { return size_; }
-    bool Empty() const { return size_ == 0; }
-    bool Full() const { return size_ == static_cast<int>(slots_.size()); }
+    int Size() const { return ring_.Size(); }
+    bool Empty() const { return ring_.Empty(); }
+    bool Full() const { return ring_.Full(); }
 
     // Takes source's picture (source is left empty). The queue must not be full.
     void Push(AVFrame* source, QueuedFrame times);
     // The oldest picture's times. The queue must not be empty.
-    const QueuedFrame& Front() const { return times_[head_]; }
+    const QueuedFrame& Front() const { return ring_.Front().times; }
     // Moves the oldest picture into destination (which must be empty) and removes it.
     void PopInto(AVFrame* destination);
     void DropFront();
     void Clear();
 
   private:
-    std::vector<FramePtr> slots_;
-    std::vector<QueuedFrame> times_;
-    int head_ = 0;
-    int size_ = 0;
+    struct Slot {
+        FramePtr picture;
+        QueuedFrame times{};
+    };
+    BoundedRing<Slot> ring_;
 };
 
 }  // namespace vrel::mmstream

@@ -15,9 +15,7 @@ constexpr DWORD kKnownAddFlags =
 
 }  // namespace
 
-MultiMediaStream::MultiMediaStream() : playback_(Playback::Create()) {
-    vrel::com::LiveObjects::Created();
-}
+MultiMediaStream::MultiMediaStream() : playback_(Playback::Create()) {}
 
 MultiMediaStream::~MultiMediaStream() {
     playback_->Shutdown();
@@ -25,34 +23,6 @@ MultiMediaStream::~MultiMediaStream() {
         video_->DetachParent();
         video_->Release();
     }
-    vrel::com::LiveObjects::Destroyed();
-}
-
-HRESULT MultiMediaStream::QueryInterface(REFIID iid, void** out) {
-    return vrel::com::QueryFromTable(
-        {{&IID_IAMMultiMediaStream, this}, {&IID_IMultiMediaStream, this}}, iid, out);
-}
-
-ULONG MultiMediaStream::AddRef() {
-    return ++refs_;
-}
-
-ULONG MultiMediaStream::Release() {
-    ULONG left = --refs_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
-bool MultiMediaStream::TryAddRef() {
-    ULONG count = refs_.load();
-    while (count != 0) {
-        if (refs_.compare_exchange_weak(count, count + 1)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 HRESULT MultiMediaStream::GetInformation(DWORD* flags, STREAM_TYPE* type) {

@@ -4,6 +4,7 @@
 // stream of its own. Releasing the last reference stops everything and joins its threads.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -16,16 +17,12 @@ namespace vrel::mmstream {
 
 class DirectDrawMediaStream;
 
-class MultiMediaStream final : public IAMMultiMediaStream {
+class MultiMediaStream final : public vrel::com::Object<MultiMediaStream, IAMMultiMediaStream> {
   public:
     MultiMediaStream();
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // A reference for a media stream asked for its parent; false once the last one is gone.
-    bool TryAddRef();
+    using Object::TryAddRef;
 
     // IMultiMediaStream
     HRESULT STDMETHODCALLTYPE GetInformation(DWORD* flags, STREAM_TYPE* type) override;
@@ -51,13 +48,16 @@ class MultiMediaStream final : public IAMMultiMediaStream {
     HRESULT STDMETHODCALLTYPE Render(DWORD flags) override;
 
   private:
+    friend Object;
     ~MultiMediaStream();
+    std::array<vrel::com::InterfaceEntry, 2> Interfaces() {
+        return {{{&IID_IAMMultiMediaStream, this}, {&IID_IMultiMediaStream, this}}};
+    }
     HRESULT AddVideoStream(IUnknown* object, IMediaStream** result);
     HRESULT AddDefaultAudioRenderer(IUnknown* object, IMediaStream** result);
     // S_OK when the stream has a file open; MS_E_NOTINIT otherwise.
     HRESULT CheckOpen() const;
 
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<Playback> playback_;
     std::mutex openMutex_;      // one OpenFile at a time
     mutable std::mutex mutex_;  // the set-up state below

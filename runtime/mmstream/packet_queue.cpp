@@ -4,41 +4,37 @@
 
 namespace vrel::mmstream {
 
-PacketQueue::PacketQueue(int capacity) : durations_(capacity) {
-    slots_.reserve(capacity);
-    for (int i = 0; i < capacity; ++i) {
-        slots_.emplace_back(av_packet_alloc());
-        if (!slots_.back()) {
-            throw std::bad_alloc();
-        }
-    }
-}
+PacketQueue::PacketQueue(int capacity)
+    : ring_(capacity, [] {
+          PacketPtr packet(av_packet_alloc());
+          if (!packet) {
+              throw std::bad_alloc();
+          }
+          return Slot{std::move(packet)};
+      }) {}
 
 void PacketQueue::Push(AVPacket* source, StreamTicks duration) {
-    int tail = (head_ + size_) % static_cast<int>(slots_.size());
+    Slot& slot = ring_.Next();
     bytes_ += source->size;
     duration_ += duration;
-    durations_[tail] = duration;
-    av_packet_move_ref(slots_[tail].get(), source);
-    ++size_;
+    slot.duration = duration;
+    av_packet_move_ref(slot.packet.get(), source);
+    ring_.Push();
 }
 
 void PacketQueue::PopInto(AVPacket* destination) {
-    AVPacket* oldest = slots_[head_].get();
-    bytes_ -= oldest->size;
-    duration_ -= durations_[head_];
-    av_packet_move_ref(destination, oldest);
-    head_ = (head_ + 1) % static_cast<int>(slots_.size());
-    --size_;
+    Slot& oldest = ring_.Front();
+    bytes_ -= oldest.packet->size;
+    duration_ -= oldest.duration;
+    av_packet_move_ref(destination, oldest.packet.get());
+    ring_.Pop();
 }
 
 void PacketQueue::Clear() {
-    while (size_ > 0) {
-        av_packet_unref(slots_[head_].get());
-        head_ = (head_ + 1) % static_cast<int>(slots_.size());
-        --size_;
+    while (!ring_.Empty()) {
+        av_packet_unref(ring_.Front().packet.get());
+        ring_.Pop();
     }
-    head_ = 0;
     bytes_ = 0;
     duration_ = StreamTicks{0};
 }

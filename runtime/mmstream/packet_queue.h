@@ -2,8 +2,7 @@
 // Used by the decode thread only.
 #pragma once
 
-#include <vector>
-
+#include "runtime/common/bounded_ring.h"
 #include "runtime/mmstream/ffmpeg_ptr.h"
 #include "runtime/mmstream/stream_time.h"
 
@@ -13,8 +12,8 @@ class PacketQueue {
   public:
     explicit PacketQueue(int capacity);
 
-    bool Empty() const { return size_ == 0; }
-    bool Full() const { return size_ == static_cast<int>(slots_.size()); }
+    bool Empty() const { return ring_.Empty(); }
+    bool Full() const { return ring_.Full(); }
     int64_t Bytes() const { return bytes_; }
     StreamTicks Duration() const { return duration_; }
 
@@ -26,10 +25,11 @@ class PacketQueue {
     void Clear();
 
   private:
-    std::vector<PacketPtr> slots_;
-    std::vector<StreamTicks> durations_;
-    int head_ = 0;
-    int size_ = 0;
+    struct Slot {
+        PacketPtr packet;
+        StreamTicks duration{0};
+    };
+    BoundedRing<Slot> ring_;
     int64_t bytes_ = 0;
     StreamTicks duration_{0};
 };
