@@ -70,10 +70,7 @@ HRESULT DirectDrawStreamSample::Create(DirectDrawMediaStream* stream, IDirectDra
 DirectDrawStreamSample::DirectDrawStreamSample(DirectDrawMediaStream* stream,
                                                IDirectDrawSurface* surface, SurfaceShape shape,
                                                RECT rect)
-    : shape_(shape), rect_(rect), picture_(av_frame_alloc()), shown_(av_frame_alloc()) {
-    if (!picture_ || !shown_) {
-        throw std::bad_alloc();
-    }
+    : shape_(shape), rect_(rect), picture_(NewFrame()), shown_(NewFrame()) {
     stream->AddRef();
     stream_ = vrel::com::ComPtr<DirectDrawMediaStream>(stream);
     surface->AddRef();

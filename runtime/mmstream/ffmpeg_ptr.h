@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <new>
 #include <string>
 
 extern "C" {
@@ -38,6 +39,16 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFreer>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
+
+// A new frame or packet; std::bad_alloc when there is no memory for one.
+inline FramePtr NewFrame() {
+    FramePtr frame(av_frame_alloc());
+    return frame ? std::move(frame) : throw std::bad_alloc();
+}
+inline PacketPtr NewPacket() {
+    PacketPtr packet(av_packet_alloc());
+    return packet ? std::move(packet) : throw std::bad_alloc();
+}
 
 inline std::string AvErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

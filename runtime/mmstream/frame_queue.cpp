@@ -1,17 +1,8 @@
 #include "runtime/mmstream/frame_queue.h"
 
-#include <new>
-
 namespace vrel::mmstream {
 
-FrameQueue::FrameQueue(int capacity)
-    : ring_(capacity, [] {
-          FramePtr picture(av_frame_alloc());
-          if (!picture) {
-              throw std::bad_alloc();
-          }
-          return Slot{std::move(picture)};
-      }) {}
+FrameQueue::FrameQueue(int capacity) : ring_(capacity, [] { return Slot{NewFrame()}; }) {}
 
 void FrameQueue::Push(AVFrame* source, QueuedFrame times) {
     Slot& slot = ring_.Next();

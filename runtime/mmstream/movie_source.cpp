@@ -40,14 +40,7 @@ struct MovieSource::Track {
 };
 
 MovieSource::MovieSource(std::unique_ptr<MediaFile> file, DecodeTarget* target)
-    : file_(std::move(file)),
-      target_(target),
-      frame_(av_frame_alloc()),
-      packet_(av_packet_alloc()) {
-    if (!frame_ || !packet_) {
-        throw std::bad_alloc();
-    }
-}
+    : file_(std::move(file)), target_(target), frame_(NewFrame()), packet_(NewPacket()) {}
 
 MovieSource::~MovieSource() = default;
 

@@ -1,17 +1,8 @@
 #include "runtime/mmstream/packet_queue.h"
 
-#include <new>
-
 namespace vrel::mmstream {
 
-PacketQueue::PacketQueue(int capacity)
-    : ring_(capacity, [] {
-          PacketPtr packet(av_packet_alloc());
-          if (!packet) {
-              throw std::bad_alloc();
-          }
-          return Slot{std::move(packet)};
-      }) {}
+PacketQueue::PacketQueue(int capacity) : ring_(capacity, [] { return Slot{NewPacket()}; }) {}
 
 void PacketQueue::Push(AVPacket* source, StreamTicks duration) {
     Slot& slot = ring_.Next();
