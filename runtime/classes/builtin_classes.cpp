@@ -1,4 +1,5 @@
-// The classes the runtime provides, as the platform's registry would list them.
+// Where the process is assembled: the classes the runtime provides, as the platform's registry
+// would list them. The one place that knows every service with a class; com/ knows none.
 #include "platform/ddraw.h"
 #include "platform/mmstream.h"
 #include "runtime/com/com_runtime.h"
