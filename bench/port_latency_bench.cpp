@@ -21,14 +21,14 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "runtime/user/port_client.h"
-#include "runtime/user/port_directory.h"
-#include "runtime/user/port_service.h"
+#include "runtime/port/directory.h"
+#include "runtime/port/service.h"
+#include "tools/vrelctl/port_client.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-namespace port = vrel::user::port;
+namespace port = vrel::port;
 
 constexpr auto kFrame = std::chrono::milliseconds(40);
 constexpr UINT kWakeUp = WM_USER + 1;

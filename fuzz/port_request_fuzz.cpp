@@ -8,14 +8,14 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/user/port_lines.h"
-#include "runtime/user/port_protocol.h"
+#include "runtime/port/lines.h"
+#include "runtime/port/protocol.h"
 
 namespace {
 
-using vrel::user::port::ParseRequest;
-using vrel::user::port::Request;
-using vrel::user::port::Verb;
+using vrel::port::ParseRequest;
+using vrel::port::Request;
+using vrel::port::Verb;
 
 void Require(bool condition) {
     if (!condition) {
@@ -31,7 +31,7 @@ void CheckAllowed(const Request& r) {
             Require(r.answer == IDOK || r.answer == IDYES || r.answer == IDNO);
             break;
         case Verb::Send:
-            Require(r.timeoutMs >= 1 && r.timeoutMs <= vrel::user::port::kMaxSendTimeoutMs);
+            Require(r.timeoutMs >= 1 && r.timeoutMs <= vrel::port::kMaxSendTimeoutMs);
             [[fallthrough]];
         case Verb::Post:
             Require(r.message == WM_COMMAND || r.message == WM_CLOSE);
@@ -41,17 +41,17 @@ void CheckAllowed(const Request& r) {
 }
 
 void CheckLine(const std::string& line) {
-    Require(line.size() < vrel::user::port::kMaxRequestBytes);
+    Require(line.size() < vrel::port::kMaxRequestBytes);
     auto parsed = ParseRequest(line);
     if (!parsed.request) {
         Require(!parsed.detail.empty());
-        const std::string reply = vrel::user::port::ErrorLine(parsed.error, parsed.detail);
+        const std::string reply = vrel::port::ErrorLine(parsed.error, parsed.detail);
         Require(reply.find('\n') == std::string::npos && reply.find('\0') == std::string::npos);
         return;
     }
     CheckAllowed(*parsed.request);
-    const std::string again = vrel::user::port::FormatRequest(*parsed.request);
-    if (again.size() < vrel::user::port::kMaxRequestBytes) {
+    const std::string again = vrel::port::FormatRequest(*parsed.request);
+    if (again.size() < vrel::port::kMaxRequestBytes) {
         auto back = ParseRequest(again);
         Require(back.request.has_value() && *back.request == *parsed.request);
     }
@@ -65,11 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const size_t chunk = 1 + data[0] % 64;  // how the bytes arrive
     std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-    vrel::user::port::LineReader reader(vrel::user::port::kMaxRequestBytes);
-    std::vector<vrel::user::port::LineEvent> events;
+    vrel::port::LineReader reader(vrel::port::kMaxRequestBytes);
+    std::vector<vrel::port::LineEvent> events;
     for (size_t at = 0; at < bytes.size(); at += chunk) {
         reader.Feed(bytes.substr(at, chunk), &events);
-        Require(reader.Pending() < vrel::user::port::kMaxRequestBytes);
+        Require(reader.Pending() < vrel::port::kMaxRequestBytes);
     }
     for (const auto& event : events) {
         if (!event.tooLong) {

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/user/port_protocol.h"
+#include "runtime/port/protocol.h"
 
 namespace {
 
-namespace port = vrel::user::port;
+namespace port = vrel::port;
 
 void Require(bool condition) {
     if (!condition) {

@@ -13,8 +13,9 @@
 #include "platform/win32.h"
 #include "runtime/common/trace.h"
 #include "runtime/mmstream/mmstream_runtime.h"
+#include "runtime/port/service.h"
 #include "runtime/screen/screen.h"
-#include "runtime/user/port_service.h"
+#include "runtime/screen/x_connection_lost.h"
 #include "runtime/user/user_runtime.h"
 
 namespace {
@@ -31,7 +32,7 @@ std::atomic<int> g_result{0};
 // any lock, and a dead X server would hang them). Live streams stop with the process: its
 // end closes the sound device and every decoder thread with it.
 [[noreturn]] void EndNow(int code) {
-    vrel::user::port::RemoveSocketNow();
+    vrel::port::RemoveSocketNow();
     std::_Exit(code);
 }
 
@@ -126,6 +127,10 @@ int main(int argc, char** argv) {
     // A reader that went away (`vrelintro 2>&1 | head -c 1`) only fails later writes.
     std::signal(SIGPIPE, SIG_IGN);
     std::thread(WatchSignals, BlockTerminationSignals()).detach();
+    // The services are joined here, where the process is put together: the message port
+    // starts with the first window and its socket goes with a lost display.
+    vrel::user::SetWindowCreatedHook(&vrel::port::EnsureListening);
+    vrel::screen::SetConnectionLostHook(&vrel::port::RemoveSocketNow);
     std::string commandLine = JoinArguments(argc, argv);
     static int moduleAnchor;  // the module's instance handle only has to be unique
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(&moduleAnchor);
@@ -133,7 +138,7 @@ int main(int argc, char** argv) {
     g_result.store(result);
     vrel::Trace("exit", result);
     vrel::mmstream::StopAllStreams();
-    vrel::user::port::StopListening();
+    vrel::port::StopListening();
     vrel::screen::Screen::Shutdown();
     std::fflush(nullptr);
     std::exit(result);

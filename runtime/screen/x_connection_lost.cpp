@@ -6,12 +6,11 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "runtime/user/port_service.h"
-
 namespace vrel::screen {
 namespace {
 
 std::atomic<bool> g_reported{false};
+std::atomic<void (*)()> g_lostHook{nullptr};
 
 // Xlib calls this on any thread whose connection broke (SDL's and ours), and ends the
 // process itself if it returns: the first caller speaks, every caller ends the process.
@@ -19,12 +18,18 @@ int OnConnectionLost(Display*) {
     if (!g_reported.exchange(true)) {
         static constexpr char kLine[] = "vrelintro: the display went away; ending\n";
         [[maybe_unused]] ssize_t n = write(STDERR_FILENO, kLine, sizeof kLine - 1);
-        user::port::RemoveSocketNow();
+        if (auto hook = g_lostHook.load()) {
+            hook();
+        }
     }
     std::_Exit(1);
 }
 
 }  // namespace
+
+void SetConnectionLostHook(void (*hook)()) {
+    g_lostHook.store(hook);
+}
 
 void EndRunWhenXConnectionIsLost() {
     XSetIOErrorHandler(&OnConnectionLost);

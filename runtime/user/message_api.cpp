@@ -162,24 +162,35 @@ LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 bool SendFromOtherThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int timeoutMs,
                          LRESULT* result) {
-    WindowManager& wm = WindowManager::Get();
-    if (!wm.Exists(window)) {
+    if (!WindowManager::Get().Exists(window)) {
         return false;
     }
-    // Shared: a sender that gives up while the procedure runs leaves the slot to the
-    // window's thread.
-    auto send = std::make_shared<CrossThreadSend>();
-    send->msg = MakeMessage(window, message, wParam, lParam);
-    wm.Queue().PushSend(send);
-    WakeWindowThread();
-    if (send->WaitForAnswer(timeoutMs, result)) {
+    OutsideSend send(window, message, wParam, lParam);
+    if (send.WaitForAnswer(timeoutMs, result)) {
         return true;
     }
     // Nobody waits for it any more: it must not run late, or pile up behind a stuck window.
-    if (!wm.Queue().Withdraw(send)) {
-        return send->WaitForAnswer(0, result);  // taken just now; it may have answered
+    if (!send.Withdraw()) {
+        return send.WaitForAnswer(0, result);  // taken just now; it may have answered
     }
     return false;
+}
+
+// Shared: a sender that gives up while the procedure runs leaves the slot to the window's
+// thread.
+OutsideSend::OutsideSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    : send_(std::make_shared<CrossThreadSend>()) {
+    send_->msg = MakeMessage(window, message, wParam, lParam);
+    WindowManager::Get().Queue().PushSend(send_);
+    WakeWindowThread();
+}
+
+bool OutsideSend::WaitForAnswer(int timeoutMs, LRESULT* result) {
+    return send_->WaitForAnswer(timeoutMs, result);
+}
+
+bool OutsideSend::Withdraw() {
+    return WindowManager::Get().Queue().Withdraw(send_);
 }
 
 void DispatchCrossThreadSends() {

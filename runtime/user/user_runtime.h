@@ -1,6 +1,7 @@
 // What other runtime services need from the window manager.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,29 @@ struct TopLevelWindow {
 };
 // Thread-safe: the visible top-level windows that are not message boxes, top first.
 std::vector<TopLevelWindow> TopLevelWindows();
+
+// Runs on the creating thread right after each window is made. The process sets it once,
+// before its first window (the message port starts from it); null: nothing runs.
+void SetWindowCreatedHook(void (*hook)());
+
+struct CrossThreadSend;
+
+// A message sent to a window from another thread than the window's own, for a sender that
+// waits in slices and may give up. Thread-safe.
+class OutsideSend {
+  public:
+    // Queues the message for the window's thread and wakes it.
+    OutsideSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // True with the window procedure's result once it returned; waits at most timeoutMs
+    // (negative: for ever).
+    bool WaitForAnswer(int timeoutMs, LRESULT* result);
+    // Takes the message back if the window's thread has not taken it yet (it then never
+    // runs): true when so.
+    bool Withdraw();
+
+  private:
+    std::shared_ptr<CrossThreadSend> send_;
+};
 
 // Thread-safe, for other threads than the windows' own: has the window's thread run the
 // window procedure (inside its message loop or a box's) and waits for the result at most

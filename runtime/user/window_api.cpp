@@ -1,11 +1,11 @@
 // Window classes and windows: creation, destruction, visibility and geometry.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <set>
 
 #include "runtime/common/rect.h"
 #include "runtime/screen/screen.h"
-#include "runtime/user/port_service.h"
 #include "runtime/user/user_internal.h"
 #include "runtime/user/user_runtime.h"
 #include "runtime/user/window_manager.h"
@@ -14,6 +14,8 @@ using vrel::user::WindowInfo;
 using vrel::user::WindowManager;
 
 namespace {
+
+std::atomic<void (*)()> g_windowCreatedHook{nullptr};
 
 bool ValidClassName(LPCSTR name) {
     return name != nullptr && !IS_INTRESOURCE(name) && name[0] != '\0';
@@ -89,7 +91,9 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     info.owner = parent;
     info.isMessageBox = info.className == vrel::user::kDialogClassName;
     HWND window = wm.AddWindow(info);
-    vrel::user::port::EnsureListening();
+    if (auto hook = g_windowCreatedHook.load()) {
+        hook();
+    }
     if (!SendMessageA(window, WM_NCCREATE, 0, 0) || SendMessageA(window, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(window);
         return nullptr;
@@ -201,6 +205,10 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 namespace vrel::user {
+
+void SetWindowCreatedHook(void (*hook)()) {
+    g_windowCreatedHook.store(hook);
+}
 
 bool GetScreenRect(HWND window, RECT* rect) {
     WindowManager& wm = WindowManager::Get();

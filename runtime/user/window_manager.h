@@ -1,7 +1,7 @@
 // The window manager's state: window classes, windows with their screen rectangles and
 // z-order, activation and the message queue. Everything here is guarded by one mutex and
-// never calls a window procedure; the platform functions in user_api.cpp do that, outside
-// the lock.
+// never calls a window procedure; the platform functions (window_api.cpp, message_api.cpp) do that,
+// outside the lock.
 #pragma once
 
 #include <map>

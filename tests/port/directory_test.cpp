@@ -11,14 +11,14 @@
 #include <optional>
 
 #include "port/port_support.h"
-#include "runtime/user/port_directory.h"
-#include "runtime/user/port_socket.h"
+#include "runtime/port/directory.h"
+#include "runtime/port/socket.h"
 
 namespace vrel::test {
 namespace {
 
-using user::port::CheckPortDirectory;
-using user::port::CleanAndListPorts;
+using port::CheckPortDirectory;
+using port::CleanAndListPorts;
 
 // Sets an environment variable for one scope, and puts the old value back.
 class ScopedEnv {
@@ -56,12 +56,12 @@ TEST(PortDirectoryTest, DefaultDirectoryFollowsXdgRuntimeDir) {
     for (const Case& c : cases) {
         ScopedEnv env("XDG_RUNTIME_DIR", c.xdg);
         ScopedEnv stateEnv("XDG_STATE_HOME", c.state);
-        const user::port::PortLocation location = user::port::DefaultPortLocation();
+        const port::PortLocation location = port::DefaultPortLocation();
         EXPECT_EQ(location.directory, c.expected)
             << "XDG_RUNTIME_DIR=" << (c.xdg ? c.xdg : "-")
             << " XDG_STATE_HOME=" << (c.state ? c.state : "-");
         EXPECT_EQ(location.makeParents, c.makeParents) << c.expected;
-        EXPECT_EQ(user::port::DefaultPortDirectory(), c.expected);
+        EXPECT_EQ(port::DefaultPortDirectory(), c.expected);
     }
 }
 
@@ -160,7 +160,7 @@ TEST(PortDirectoryTest, DirectoryOfAnotherUserIsRefused) {
 
 // A socket file nobody listens on: what a killed process leaves behind.
 void LeaveDeadSocket(const std::string& path) {
-    user::port::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM, 0));
+    port::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
@@ -185,24 +185,22 @@ TEST(PortDirectoryTest, StaleSocketsGoLiveOnesStay) {
     std::ofstream(d + "/" + std::to_string(dead) + ".sock.new") << "";
     LeaveDeadSocket(d + "/1.sock");  // pid 1 lives; its socket refuses: a reused pid
     std::string error;
-    user::port::UniqueFd live =
-        user::port::ListenOn(user::port::SocketPathFor(d, alive), 4, &error);
+    port::UniqueFd live = port::ListenOn(port::SocketPathFor(d, alive), 4, &error);
     ASSERT_TRUE(live.Valid()) << error;
     std::ofstream(d + "/" + std::to_string(alive) + ".sock.new") << "";
     const pid_t gone = DeadPid();  // its pid looks dead, but a listener answers there
-    user::port::UniqueFd answering =
-        user::port::ListenOn(user::port::SocketPathFor(d, gone), 4, &error);
+    port::UniqueFd answering = port::ListenOn(port::SocketPathFor(d, gone), 4, &error);
     ASSERT_TRUE(answering.Valid()) << error;
-    LeaveDeadSocket(user::port::SocketPathFor(d, getpid()));
+    LeaveDeadSocket(port::SocketPathFor(d, getpid()));
     std::ofstream(d + "/notes.txt") << "";
     std::ofstream(d + "/12ab.sock") << "";
 
     auto ports = CleanAndListPorts(d, getpid());
 
     ASSERT_EQ(ports.size(), 2u);
-    for (const user::port::LivePort& port : ports) {
+    for (const port::LivePort& port : ports) {
         EXPECT_TRUE(port.pid == alive || port.pid == gone) << port.pid;
-        EXPECT_EQ(port.path, user::port::SocketPathFor(d, port.pid));
+        EXPECT_EQ(port.path, port::SocketPathFor(d, port.pid));
     }
     struct Expect {
         std::string name;
@@ -238,7 +236,7 @@ TEST(PortDirectoryTest, OnlyTheOwnerIsAllowed) {
         peer.pid = 1;
         peer.uid = c.peer;
         peer.gid = c.owner;  // the group says nothing
-        EXPECT_EQ(user::port::PeerAllowed(peer, c.owner), c.allowed)
+        EXPECT_EQ(port::PeerAllowed(peer, c.owner), c.allowed)
             << "peer uid " << c.peer << ", owner uid " << c.owner;
     }
 }
@@ -248,15 +246,14 @@ TEST(PortDirectoryTest, ListeningSocketIsPrivateAndReplacesAnOldOne) {
     const std::string path = dir.Path() + "/5.sock";
     std::ofstream(path) << "left over";
     std::string error;
-    user::port::UniqueFd fd = user::port::ListenOn(path, 4, &error);
+    port::UniqueFd fd = port::ListenOn(path, 4, &error);
     ASSERT_TRUE(fd.Valid()) << error;
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_FALSE(FileExists(path + ".new"));
-    user::port::UniqueFd tooLong =
-        user::port::ListenOn(dir.Path() + "/" + std::string(120, 'x'), 4, &error);
+    port::UniqueFd tooLong = port::ListenOn(dir.Path() + "/" + std::string(120, 'x'), 4, &error);
     EXPECT_FALSE(tooLong.Valid());
     EXPECT_NE(error.find("too long"), std::string::npos) << error;
 }

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "runtime/user/port_lines.h"
+#include "runtime/port/lines.h"
 
 namespace vrel::test {
 namespace {
 
-using user::port::LineEvent;
-using user::port::LineReader;
+using port::LineEvent;
+using port::LineReader;
 
 // "line" for a line, "<too long>" for a refused one.
 std::vector<std::string> Read(const std::vector<std::string>& chunks, size_t max = 8) {

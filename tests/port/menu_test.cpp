@@ -4,15 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32.h"
-#include "runtime/user/port_menu.h"
 #include "runtime/user/resources.h"
+#include "tools/vrelctl/port_menu.h"
 
 namespace vrel::test {
 namespace {
 
-using user::port::FindMenuCommand;
-using user::port::MenuCommand;
-using user::port::MenuCommands;
+using port::FindMenuCommand;
+using port::MenuCommand;
+using port::MenuCommands;
 
 std::string Show(const std::vector<MenuCommand>& commands) {
     std::string text;

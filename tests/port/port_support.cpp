@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "runtime/user/port_directory.h"
-#include "runtime/user/port_service.h"
+#include "runtime/port/directory.h"
+#include "runtime/port/service.h"
 #include "runtime/user/testing.h"
 #include "runtime/user/user_runtime.h"
 
@@ -76,13 +76,13 @@ void PortTest::SetUp() {
     user::testing::SetMessageBoxHook([](const user::testing::MessageBoxInfo&) { return 0; });
     Arrivals().clear();
     portDir_ = dir_.Path() + "/vrelintro";
-    ASSERT_EQ(user::port::StartListeningIn(portDir_), "");
-    socketPath_ = user::port::SocketPathFor(portDir_, getpid());
-    ASSERT_EQ(user::port::ListeningPath(), socketPath_);
+    ASSERT_EQ(port::StartListeningIn(portDir_), "");
+    socketPath_ = port::SocketPathFor(portDir_, getpid());
+    ASSERT_EQ(port::ListeningPath(), socketPath_);
 }
 
 void PortTest::TearDown() {
-    user::port::StopListening();
+    port::StopListening();
     user::testing::ResetWindowing();
     Arrivals().clear();
 }

@@ -13,16 +13,16 @@
 #include <thread>
 
 #include "port/port_support.h"
-#include "runtime/user/port_client.h"
-#include "runtime/user/port_protocol.h"
-#include "runtime/user/port_service.h"
+#include "runtime/port/protocol.h"
+#include "runtime/port/service.h"
 #include "runtime/user/user_runtime.h"
+#include "tools/vrelctl/port_client.h"
 
 namespace vrel::test {
 namespace {
 
-using user::port::PortClient;
-using user::port::PortReply;
+using port::PortClient;
+using port::PortReply;
 
 struct Outcome {
     bool replied = false;
@@ -323,8 +323,8 @@ TEST_F(PortContractTest, ConnectionsAreBounded) {
 }
 
 TEST_F(PortContractTest, ConnectionIsClosedWhenItsTimeIsUpHoweverItTrickles) {
-    user::port::StopListening();
-    ASSERT_EQ(user::port::StartListeningIn(PortDirectory(), std::chrono::milliseconds(300)), "");
+    port::StopListening();
+    ASSERT_EQ(port::StartListeningIn(PortDirectory(), std::chrono::milliseconds(300)), "");
     std::vector<PortClient> clients(16);
     std::string error;
     for (size_t i = 0; i < clients.size(); ++i) {
@@ -352,14 +352,14 @@ TEST_F(PortContractTest, StoppingEndsAWaitingSendAndRemovesTheSocket) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the send is queued
     ASSERT_FALSE(Ready(waiting));
     const auto start = std::chrono::steady_clock::now();
-    user::port::StopListening();
+    port::StopListening();
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::seconds(2)) << "stop waited for the send's 60 s";
     Outcome o = waiting.get();
     ExpectError(o, "stopped", "the send in progress at stop");
     EXPECT_FALSE(FileExists(SocketPath()));
-    EXPECT_EQ(user::port::ListeningPath(), "");
-    user::port::StopListening();  // twice is harmless
+    EXPECT_EQ(port::ListeningPath(), "");
+    port::StopListening();  // twice is harmless
 }
 
 TEST_F(PortContractTest, SocketAndDirectoryAreClosedToOtherUsers) {

@@ -5,7 +5,7 @@
 #include <csignal>
 
 #include "port/port_support.h"
-#include "runtime/user/port_directory.h"
+#include "runtime/port/directory.h"
 
 namespace vrel::test {
 namespace {
@@ -40,7 +40,7 @@ class PortProcessTest : public ::testing::Test {
         return {{"XDG_RUNTIME_DIR", runtime_.Path()}, {"VREL_PORT", port}};
     }
     std::string SocketOf(pid_t pid) {
-        return user::port::SocketPathFor(runtime_.Path() + "/vrelintro", pid);
+        return port::SocketPathFor(runtime_.Path() + "/vrelintro", pid);
     }
     TempDir runtime_;
 };

@@ -5,19 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "runtime/user/port_protocol.h"
+#include "runtime/port/protocol.h"
 
 namespace vrel::test {
 namespace {
 
-using user::port::ErrorCode;
-using user::port::ErrorCodeName;
-using user::port::FormatRequest;
-using user::port::ParseInteger32;
-using user::port::ParseRequest;
-using user::port::Request;
-using user::port::Verb;
-using user::port::WindowTarget;
+using port::ErrorCode;
+using port::ErrorCodeName;
+using port::FormatRequest;
+using port::ParseInteger32;
+using port::ParseRequest;
+using port::Request;
+using port::Verb;
+using port::WindowTarget;
 
 const std::string kIntro = "Vrel Roru Intro by Tarrow/Senmar";
 
@@ -249,12 +249,12 @@ TEST(PortProtocolTest, QuotedTextSurvivesEveryByteButNul) {
     for (int b = 1; b < 256; ++b) {
         all += static_cast<char>(b);
     }
-    const std::string quoted = user::port::Quote(all);
+    const std::string quoted = port::Quote(all);
     for (char c : quoted) {
         const auto byte = static_cast<unsigned char>(c);
         EXPECT_FALSE(byte < 0x20 || byte == 0x7F) << "raw control byte " << int(byte);
     }
-    auto tokens = user::port::Tokenize(quoted);
+    auto tokens = port::Tokenize(quoted);
     ASSERT_FALSE(tokens.failed) << tokens.detail;
     ASSERT_EQ(tokens.tokens.size(), 1u);
     EXPECT_EQ(tokens.tokens[0].text, all);
@@ -262,13 +262,13 @@ TEST(PortProtocolTest, QuotedTextSurvivesEveryByteButNul) {
 }
 
 TEST(PortProtocolTest, RepliesReadBackAsSent) {
-    using user::port::ParseReplyLine;
-    using Kind = user::port::ReplyLine::Kind;
-    auto ok = ParseReplyLine(user::port::OkLine("42"));
+    using port::ParseReplyLine;
+    using Kind = port::ReplyLine::Kind;
+    auto ok = ParseReplyLine(port::OkLine("42"));
     EXPECT_EQ(ok.kind, Kind::Ok);
     EXPECT_EQ(ok.value, "42");
-    EXPECT_EQ(ParseReplyLine(user::port::OkLine()).kind, Kind::Ok);
-    auto err = ParseReplyLine(user::port::ErrorLine(ErrorCode::NoBox, "no box\nhere"));
+    EXPECT_EQ(ParseReplyLine(port::OkLine()).kind, Kind::Ok);
+    auto err = ParseReplyLine(port::ErrorLine(ErrorCode::NoBox, "no box\nhere"));
     EXPECT_EQ(err.kind, Kind::Error);
     EXPECT_EQ(err.errorName, "no-box");
     EXPECT_EQ(err.detail, "no box?here") << "a detail never breaks the line";
@@ -278,17 +278,17 @@ TEST(PortProtocolTest, RepliesReadBackAsSent) {
     EXPECT_EQ(data.data[2].text, "Quit the Program?");
     for (ErrorCode code : {ErrorCode::Syntax, ErrorCode::TooLong, ErrorCode::Denied,
                            ErrorCode::Stopped, ErrorCode::QueueFull}) {
-        EXPECT_EQ(user::port::ErrorCodeFromName(ErrorCodeName(code)), code) << ErrorCodeName(code);
+        EXPECT_EQ(port::ErrorCodeFromName(ErrorCodeName(code)), code) << ErrorCodeName(code);
     }
-    EXPECT_FALSE(user::port::ErrorCodeFromName("nonsense"));
+    EXPECT_FALSE(port::ErrorCodeFromName("nonsense"));
 }
 
 TEST(PortProtocolTest, GreetingNamesVersionAndPid) {
-    EXPECT_EQ(user::port::Greeting(1234), "vrelport 1 1234");
-    EXPECT_EQ(user::port::ParseGreeting("vrelport 1 1234"), 1234);
+    EXPECT_EQ(port::Greeting(1234), "vrelport 1 1234");
+    EXPECT_EQ(port::ParseGreeting("vrelport 1 1234"), 1234);
     for (const char* bad : {"vrelport 2 1234", "vrelport 1", "vrelport 1 0", "vrelport 1 12x",
                             "hello 1 1234", "err denied no", ""}) {
-        EXPECT_FALSE(user::port::ParseGreeting(bad)) << bad;
+        EXPECT_FALSE(port::ParseGreeting(bad)) << bad;
     }
 }
 

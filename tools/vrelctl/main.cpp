@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "runtime/user/port_client.h"
-#include "runtime/user/port_directory.h"
-#include "runtime/user/port_menu.h"
-#include "runtime/user/port_protocol.h"
+#include "runtime/port/directory.h"
+#include "runtime/port/protocol.h"
 #include "tools/vrelctl/options.h"
+#include "tools/vrelctl/port_client.h"
+#include "tools/vrelctl/port_menu.h"
 
 namespace {
 
-namespace port = vrel::user::port;
+namespace port = vrel::port;
 
 constexpr WORD kMenuId = 101;
 constexpr char kIntroWindow[] = "Vrel Roru Intro by Tarrow/Senmar";  // class and title

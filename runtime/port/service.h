@@ -1,6 +1,6 @@
 // The message port: every top-level window of this process can be found and reached by
 // other processes of the same user (tools/vrelctl), through one Unix-domain socket per
-// process. See port_protocol.h for what crosses it.
+// process. See protocol.h for what crosses it.
 //
 // Setting (environment):
 //   VREL_PORT=on    listen as soon as the first window exists
@@ -12,9 +12,9 @@
 #include <chrono>
 #include <string>
 
-#include "runtime/user/port_server.h"
+#include "runtime/port/server.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 // Called whenever a window is made: starts the port once, if the setting allows. A port that
 // cannot start says why on standard error; the program goes on without it.
@@ -39,4 +39,4 @@ std::string ListeningPath();
 // connections and threads are left to the process's end.
 void RemoveSocketNow();
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

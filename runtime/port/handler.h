@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/user/port_protocol.h"
+#include "runtime/port/protocol.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 // The reply to one request line: data lines (list only), then one `ok …` or `err …` line.
 // A send gives up when its timeout passes or `stopping` becomes true (checked every few
@@ -29,4 +29,4 @@ std::vector<std::string> HandleRequest(const Request& request, const std::atomic
 // without regard to ASCII case, as the platform's window search does); null when none.
 HWND FindTargetWindow(const WindowTarget& target);
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

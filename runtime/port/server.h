@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "runtime/user/port_lines.h"
-#include "runtime/user/port_protocol.h"
-#include "runtime/user/port_socket.h"
+#include "runtime/port/lines.h"
+#include "runtime/port/protocol.h"
+#include "runtime/port/socket.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 class PortServer {
   public:
@@ -71,4 +71,4 @@ class PortServer {
     std::thread listener_;
 };
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

@@ -1,4 +1,4 @@
-#include "runtime/user/port_service.h"
+#include "runtime/port/service.h"
 
 #include <sys/un.h>
 #include <unistd.h>
@@ -10,10 +10,10 @@
 #include <mutex>
 #include <string_view>
 
-#include "runtime/user/port_directory.h"
-#include "runtime/user/port_server.h"
+#include "runtime/port/directory.h"
+#include "runtime/port/server.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 namespace {
 
 // A copy of the socket's path for RemoveSocketNow, which may run while another thread holds
@@ -137,4 +137,4 @@ void RemoveSocketNow() {
     }
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

@@ -1,8 +1,8 @@
-#include "runtime/user/port_menu.h"
+#include "tools/vrelctl/port_menu.h"
 
-#include "runtime/user/port_text.h"
+#include "runtime/port/protocol.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 namespace {
 
 constexpr int kMaxDepth = 8;
@@ -61,4 +61,4 @@ std::optional<UINT> FindMenuCommand(const std::vector<MenuCommand>& commands,
     return std::nullopt;
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

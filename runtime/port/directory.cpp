@@ -1,4 +1,4 @@
-#include "runtime/user/port_directory.h"
+#include "runtime/port/directory.h"
 
 #include <dirent.h>
 #include <pwd.h>
@@ -14,9 +14,9 @@
 #include <memory>
 #include <optional>
 
-#include "runtime/user/port_socket.h"
+#include "runtime/port/socket.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 namespace {
 
 constexpr std::string_view kSocketSuffix = ".sock";
@@ -180,4 +180,4 @@ std::vector<LivePort> CleanAndListPorts(const std::string& directory, long ownPi
     return live;
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

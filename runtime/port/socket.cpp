@@ -1,4 +1,4 @@
-#include "runtime/user/port_socket.h"
+#include "runtime/port/socket.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
@@ -128,4 +128,4 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

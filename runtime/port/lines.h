@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 struct LineEvent {
     bool tooLong = false;
@@ -31,4 +31,4 @@ class LineReader {
     bool skipping_ = false;  // inside a line already reported as too long
 };
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

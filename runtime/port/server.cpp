@@ -1,4 +1,4 @@
-#include "runtime/user/port_server.h"
+#include "runtime/port/server.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,10 +12,10 @@
 #include <system_error>
 #include <vector>
 
-#include "runtime/user/port_handler.h"
-#include "runtime/user/port_lines.h"
+#include "runtime/port/handler.h"
+#include "runtime/port/lines.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 namespace {
 
 void SetTimeout(int fd, int option, int seconds) {
@@ -213,4 +213,4 @@ void PortServer::Serve(Connection* connection) {
     WakeListener();
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 // Owns one file descriptor; closes it on destruction.
 class UniqueFd {
@@ -56,4 +56,4 @@ bool PeerAllowed(const ucred& peer, uid_t owner);
 // timed out.
 bool WriteAll(int fd, const std::string& bytes);
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

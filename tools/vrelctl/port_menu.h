@@ -9,7 +9,7 @@
 
 #include "platform/win32.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 struct MenuCommand {
     std::string name;  // the item's text without '&' markers or a tab and what follows it
@@ -23,4 +23,4 @@ std::vector<MenuCommand> MenuCommands(HMENU menu);
 std::optional<UINT> FindMenuCommand(const std::vector<MenuCommand>& commands,
                                     std::string_view name);
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

@@ -7,7 +7,7 @@
 //   send <timeoutMs> <class> <title> <message> [<wParam> [<lParam>]]
 //   answer ok|yes|no                              a button of the box open on top
 //
-// <class> and <title> are a bare word, `*` for any, or a "quoted string" (see port_text.h;
+// <class> and <title> are a bare word, `*` for any, or a "quoted string" (see below;
 // a quoted "*" is a literal star). <message> is WM_COMMAND or WM_CLOSE, by name or number;
 // the parameters are 32-bit integers (decimal from -2147483648 to 4294967295, or 0x hex up
 // to 0xFFFFFFFF), zero-extended into wParam and sign-extended into lParam as a 32-bit
@@ -21,9 +21,41 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "runtime/user/port_text.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
+
+// The message port's text: words and "quoted strings" split out of a line, quoting that
+// reads back exactly, 32-bit integers as a 32-bit program writes them, and ASCII case.
+// Pure functions over bytes.
+struct Token {
+    std::string text;
+    bool quoted = false;
+};
+
+struct TokenizeResult {
+    std::vector<Token> tokens;  // empty when failed
+    bool failed = false;
+    bool badByte = false;  // failed on a NUL or control byte rather than on syntax
+    std::string detail;    // why it failed
+};
+
+// Splits at spaces and tabs. A quoted string may hold \" \\ \n \t \r and \xHH (never
+// \x00) escapes and must be followed by a blank or the end; a bare word holds no quote and
+// no control byte.
+TokenizeResult Tokenize(std::string_view line);
+
+// A quoted string that Tokenize reads back as `text`: quotes, backslashes and control bytes
+// escaped, everything else as it is.
+std::string Quote(std::string_view text);
+
+// Decimal from -2147483648 to 4294967295, or 0x hex up to 0xFFFFFFFF, as its 32-bit pattern;
+// nullopt when malformed or out of range.
+std::optional<uint32_t> ParseInteger32(std::string_view text);
+
+bool IsControlByte(unsigned char c);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// The requests.
 
 inline constexpr int kProtocolVersion = 1;
 inline constexpr size_t kMaxRequestBytes = 256;  // a request line with its newline
@@ -103,4 +135,4 @@ struct ReplyLine {
 };
 ReplyLine ParseReplyLine(std::string_view line);
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

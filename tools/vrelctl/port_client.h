@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/user/port_socket.h"
+#include "runtime/port/socket.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 struct PortReply {
     bool ok = false;
@@ -44,4 +44,4 @@ class PortClient {
     long pid_ = 0;
 };
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

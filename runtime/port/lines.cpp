@@ -1,6 +1,6 @@
-#include "runtime/user/port_lines.h"
+#include "runtime/port/lines.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 void LineReader::Feed(std::string_view bytes, std::vector<LineEvent>* events) {
     while (!bytes.empty()) {
@@ -27,4 +27,4 @@ void LineReader::Feed(std::string_view bytes, std::vector<LineEvent>* events) {
     }
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

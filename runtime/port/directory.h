@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 struct PortLocation {
     std::string directory;  // empty when the environment names no place at all
@@ -42,4 +42,4 @@ struct LivePort {
 // neither removed nor listed.
 std::vector<LivePort> CleanAndListPorts(const std::string& directory, long ownPid);
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

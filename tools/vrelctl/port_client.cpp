@@ -1,4 +1,4 @@
-#include "runtime/user/port_client.h"
+#include "tools/vrelctl/port_client.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstring>
 
-#include "runtime/user/port_protocol.h"
+#include "runtime/port/protocol.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 
 bool PortClient::Connect(const std::string& socketPath, int timeoutMs, std::string* error) {
     buffered_.clear();
@@ -108,4 +108,4 @@ bool PortClient::Exchange(std::string_view line, int timeoutMs, PortReply* reply
     return ReadReply(timeoutMs, reply, error);
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port

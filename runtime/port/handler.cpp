@@ -1,16 +1,15 @@
-#include "runtime/user/port_handler.h"
+#include "runtime/port/handler.h"
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 
-#include "runtime/user/message_queue.h"
-#include "runtime/user/user_internal.h"
 #include "runtime/user/user_runtime.h"
-#include "runtime/user/window_manager.h"
 
-namespace vrel::user::port {
+namespace vrel::port {
 namespace {
+
+using user::TopLevelWindow;
 
 // How often a waiting send looks at the port's stop flag.
 constexpr std::chrono::milliseconds kSendSlice{20};
@@ -32,11 +31,11 @@ std::string_view BoxKind(UINT type) {
 
 std::vector<std::string> List() {
     std::vector<std::string> lines;
-    for (const TopLevelWindow& window : TopLevelWindows()) {
+    for (const TopLevelWindow& window : user::TopLevelWindows()) {
         lines.push_back("window " + Quote(window.className) + " " + Quote(window.title));
     }
     const size_t windows = lines.size();
-    if (auto box = TopMessageBox()) {
+    if (auto box = user::TopMessageBox()) {
         lines.push_back("box " + Quote(box->caption) + " " + Quote(box->text) + " " +
                         std::string(BoxKind(box->type)));
     }
@@ -62,17 +61,6 @@ std::string Post(HWND window, const Request& request) {
     return ErrorLine(ErrorCode::QueueFull, "the window's message queue is full");
 }
 
-std::shared_ptr<CrossThreadSend> QueueSend(HWND window, const Request& request) {
-    auto send = std::make_shared<CrossThreadSend>();
-    send->msg.hwnd = window;
-    send->msg.message = request.message;
-    send->msg.wParam = request.FullWParam();
-    send->msg.lParam = request.FullLParam();
-    WindowManager::Get().Queue().PushSend(send);
-    WakeWindowThread();
-    return send;
-}
-
 // As SendFromOtherThread, but the wait also ends when the port stops (at process exit the
 // window's thread has left its loop and will never answer) or the connection's time is up.
 std::string Send(HWND window, const Request& request, const std::atomic<bool>& stopping,
@@ -81,12 +69,12 @@ std::string Send(HWND window, const Request& request, const std::atomic<bool>& s
     using Clock = std::chrono::steady_clock;
     const auto requestEnd = Clock::now() + milliseconds(request.timeoutMs);
     const auto deadline = std::min(requestEnd, connectionEnd);
-    auto send = QueueSend(window, request);
+    user::OutsideSend send(window, request.message, request.FullWParam(), request.FullLParam());
     LRESULT result = 0;
     for (;;) {
         const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
         const auto slice = std::min(kSendSlice, std::max(left, milliseconds(0)));
-        if (send->WaitForAnswer(static_cast<int>(slice.count()), &result)) {
+        if (send.WaitForAnswer(static_cast<int>(slice.count()), &result)) {
             return OkLine(std::to_string(result));
         }
         const bool stop = stopping.load();
@@ -94,8 +82,8 @@ std::string Send(HWND window, const Request& request, const std::atomic<bool>& s
             continue;
         }
         // Nobody will wait for it any more: it must not run later, nor pile up.
-        const bool dropped = WindowManager::Get().Queue().Withdraw(send);
-        if (!dropped && send->WaitForAnswer(0, &result)) {
+        const bool dropped = send.Withdraw();
+        if (!dropped && send.WaitForAnswer(0, &result)) {
             return OkLine(std::to_string(result));
         }
         const std::string fate = dropped ? " (dropped)" : " (the window is handling it)";
@@ -112,10 +100,10 @@ std::string Send(HWND window, const Request& request, const std::atomic<bool>& s
 }
 
 std::string Answer(int answer) {
-    if (AnswerMessageBox(answer)) {
+    if (user::AnswerMessageBox(answer)) {
         return OkLine();
     }
-    if (TopMessageBox()) {
+    if (user::TopMessageBox()) {
         return ErrorLine(ErrorCode::NoButton, "the open message box has no such button");
     }
     return ErrorLine(ErrorCode::NoBox, "no message box is open");
@@ -124,7 +112,7 @@ std::string Answer(int answer) {
 }  // namespace
 
 HWND FindTargetWindow(const WindowTarget& target) {
-    for (const TopLevelWindow& window : TopLevelWindows()) {
+    for (const TopLevelWindow& window : user::TopLevelWindows()) {
         if (Matches(target.className, window.className) && Matches(target.title, window.title)) {
             return window.handle;
         }
@@ -160,4 +148,4 @@ std::vector<std::string> HandleLine(std::string_view line, const std::atomic<boo
     return HandleRequest(*parsed.request, stopping, connectionEnd);
 }
 
-}  // namespace vrel::user::port
+}  // namespace vrel::port
