@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets in fuzz/ with clang (in build-fuzz) and runs each for a fixed
 # time from its seed corpus. Any crash, sanitizer report or broken invariant fails the run
 # and leaves the input that found it in build-fuzz/artifacts/. The media target's seeds are
-# tiny movies made here with ffmpeg, one per container and codec family.
+# tiny movies made here with ffmpeg, one per container and codec family; the resource
+# script's seed is the intro's own script.
 #   scripts/fuzz.sh [seconds per target, default 30]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,6 +37,7 @@ media_seeds() {
 options_for() {
     case $1 in
     media) echo "-max_len=65536" ;;
+    resource_script) echo "-max_len=4096 -dict=$root/fuzz/resource_script.dict" ;;
     *) echo "-max_len=1024 -dict=$root/fuzz/port.dict" ;;
     esac
 }
@@ -49,6 +51,7 @@ for target in "$build"/*_fuzz; do
     mkdir -p "$corpus"
     [ -d "$root/fuzz/corpus/$name" ] && cp -n "$root/fuzz/corpus/$name"/* "$corpus"/ 2>/dev/null || true
     [ "$name" = media ] && media_seeds "$corpus"
+    [ "$name" = resource_script ] && cp "$root/res/vrelintro.rc" "$corpus/seed.rc"
     echo "== $name: ${seconds}s"
     # shellcheck disable=SC2046 # options_for gives separate words
     if "$target" -max_total_time="$seconds" $(options_for "$name") -timeout=10 -rss_limit_mb=2048 \

@@ -39,10 +39,10 @@ std::string RenderHandleAt(HMENU menu, int depth) {
 
 }  // namespace
 
-std::string Render(const std::vector<vrel::user::MenuItemResource>& items) {
+std::string Render(const std::vector<vrel::resources::MenuItemResource>& items) {
     std::string out = "{";
     for (size_t i = 0; i < items.size(); ++i) {
-        const vrel::user::MenuItemResource& item = items[i];
+        const vrel::resources::MenuItemResource& item = items[i];
         out += i ? "," : "";
         if (item.separator) {
             out += "SEPARATOR";
@@ -55,14 +55,13 @@ std::string Render(const std::vector<vrel::user::MenuItemResource>& items) {
     return out + "}";
 }
 
-std::string Render(const vrel::user::ResourceScript& script) {
+std::string Render(const vrel::resources::ResourceScript& script) {
     std::string out;
-    for (const vrel::user::MenuResource& menu : script.menus) {
+    for (const vrel::resources::MenuResource& menu : script.menus) {
         char language[8];
         std::snprintf(language, sizeof language, "%04X", menu.language);
         out += out.empty() ? "" : " ";
-        out += (menu.name.empty() ? std::to_string(menu.id) : menu.name) + "/" + language +
-               Render(menu.items);
+        out += std::to_string(menu.id) + "/" + language + Render(menu.items);
     }
     return out;
 }

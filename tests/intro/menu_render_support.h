@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "runtime/user/resources.h"
+#include "runtime/resources/resource_script.h"
 
 namespace intro_test {
 
 // {1005 "About",SEPARATOR,POPUP "Men\xFC"{...}}: bytes outside printable ASCII as \xHH.
-std::string Render(const std::vector<vrel::user::MenuItemResource>& items);
-// Every menu of a script: <id or NAME>/<language in hex><items> ...
-std::string Render(const vrel::user::ResourceScript& script);
+std::string Render(const std::vector<vrel::resources::MenuItemResource>& items);
+// Every menu of a script: <id>/<language in hex><items> ...
+std::string Render(const vrel::resources::ResourceScript& script);
 // The same tree as GetMenuItemCount, GetMenuItemID, GetSubMenu and GetMenuStringA show it.
 std::string RenderHandle(HMENU menu);
 

@@ -1,5 +1,5 @@
-// The menu resource: the script the executable carries, the reader that parses resource
-// scripts, and the menu calls over the handles LoadMenuA gives.
+// The menu resource: the script the executable carries, the menu LoadMenuA finds in it, and
+// the menu calls over the handles LoadMenuA gives.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,16 +12,13 @@
 
 #include "app/commands.h"
 #include "platform/win32.h"
-#include "runtime/user/resources.h"
+#include "runtime/resources/resource_script.h"
 #include "tests/intro/menu_render_support.h"
 
 namespace {
 
 using intro_test::Render;
 using intro_test::RenderHandle;
-using vrel::user::MenuItemResource;
-using vrel::user::MenuResource;
-using vrel::user::ParseResourceScript;
 
 const char kIntroMenu[] =
     R"({POPUP "Men\xFC"{1005 "About",1000 "Exit",1001 "Open",1003 "Pause",1002 "Start",1004 "Stop"}})";
@@ -40,7 +37,7 @@ TEST(IntroMenu, TheExecutableCarriesTheScriptFromRes) {
 }
 
 TEST(IntroMenu, Menu101IsTheGermanPopupWithTheSixCommandsInOrder) {
-    const vrel::user::ResourceScript* resources = vrel::user::ExecutableResources();
+    const vrel::resources::ResourceScript* resources = vrel::resources::ExecutableResources();
     ASSERT_NE(resources, nullptr);
     EXPECT_EQ(Render(*resources), std::string("101/0407") + kIntroMenu);
 
@@ -104,10 +101,10 @@ TEST(IntroMenu, NamesThatAreNotMenu101LoadNothing) {
 class MenuCalls : public ::testing::Test {
   protected:
     void SetUp() override {
-        menu_ = vrel::user::LoadMenuFromScript(R"(
+        menu_ = vrel::resources::LoadMenuFromScript(R"(
             7 MENU { POPUP "File" { MENUITEM "Open", 11  MENUITEM SEPARATOR  MENUITEM "Quit", 12 }
                      MENUITEM "Help", 13 })",
-                                               MAKEINTRESOURCEA(7));
+                                                    MAKEINTRESOURCEA(7));
         ASSERT_NE(menu_, nullptr);
     }
     void TearDown() override { DestroyMenu(menu_); }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32.h"
-#include "runtime/user/resources.h"
+#include "runtime/resources/resource_script.h"
 #include "tools/vrelctl/port_menu.h"
 
 namespace vrel::test {
@@ -39,7 +39,7 @@ TEST(PortMenuTest, NamesAreFoundWithoutRegardToCase) {
 }
 
 TEST(PortMenuTest, MarkersAcceleratorsSeparatorsAndNestedPopupsAreHandled) {
-    HMENU menu = user::LoadMenuFromScript(R"(
+    HMENU menu = resources::LoadMenuFromScript(R"(
 7 MENU
 BEGIN
     POPUP "&File"
@@ -54,7 +54,7 @@ BEGIN
     MENUITEM "He&lp", 13
 END
 )",
-                                          MAKEINTRESOURCEA(7));
+                                               MAKEINTRESOURCEA(7));
     ASSERT_NE(menu, nullptr);
     const std::vector<MenuCommand> commands = MenuCommands(menu);
     DestroyMenu(menu);

@@ -2,15 +2,17 @@
 // calls that walk a menu (item count, ids, texts, popups).
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/win32.h"
-#include "runtime/user/resources.h"
+#include "runtime/resources/resource_script.h"
 
-namespace vrel::user {
+namespace vrel::resources {
 namespace {
 
 constexpr UINT kNoItemId = 0xFFFFFFFF;
@@ -139,6 +141,32 @@ int CopyMenuText(const std::string& text, LPSTR buffer, int maxCount) {
 
 }  // namespace
 
+const MenuResource* FindMenu(const ResourceScript& resources, LPCSTR name) {
+    for (const MenuResource& menu : resources.menus) {
+        // "#101" names menu 101 too, as on the platform.
+        if (IS_INTRESOURCE(name) ? name != nullptr && reinterpret_cast<uintptr_t>(name) == menu.id
+                                 : "#" + std::to_string(menu.id) == name) {
+            return &menu;
+        }
+    }
+    return nullptr;
+}
+
+const ResourceScript* ExecutableResources() {
+    static const std::optional<ResourceScript> resources = []() -> std::optional<ResourceScript> {
+        if (vrel_resource_script == nullptr) {
+            return std::nullopt;
+        }
+        ResourceParseResult parsed = ParseResourceScript(vrel_resource_script);
+        if (!parsed.script) {
+            std::fprintf(stderr, "The program's resource script does not parse: %s\n",
+                         parsed.error.c_str());
+        }
+        return std::move(parsed.script);
+    }();
+    return resources ? &*resources : nullptr;
+}
+
 HMENU LoadMenuFromScript(std::string_view script, LPCSTR name) {
     ResourceParseResult parsed = ParseResourceScript(script);
     if (!parsed.script) {
@@ -148,18 +176,19 @@ HMENU LoadMenuFromScript(std::string_view script, LPCSTR name) {
     return menu ? MenuTable::Get().Create(menu->items) : nullptr;
 }
 
-}  // namespace vrel::user
+}  // namespace vrel::resources
 
-using vrel::user::MenuEntry;
-using vrel::user::MenuTable;
+namespace res = vrel::resources;
+using res::MenuEntry;
+using res::MenuTable;
 
 // Every instance handle names this executable: there are no other modules to load from.
 HMENU WINAPI LoadMenuA(HINSTANCE /*instance*/, LPCSTR name) {
-    const vrel::user::ResourceScript* resources = vrel::user::ExecutableResources();
-    if (resources == nullptr) {
+    const res::ResourceScript* script = res::ExecutableResources();
+    if (script == nullptr) {
         return nullptr;
     }
-    const vrel::user::MenuResource* menu = vrel::user::FindMenu(*resources, name);
+    const res::MenuResource* menu = res::FindMenu(*script, name);
     return menu ? MenuTable::Get().Create(menu->items) : nullptr;
 }
 
@@ -168,33 +197,32 @@ BOOL WINAPI DestroyMenu(HMENU menu) {
 }
 
 int WINAPI GetMenuItemCount(HMENU menu) {
-    return MenuTable::Get().Read(menu, -1, [](const vrel::user::Menu& m, const MenuTable&) {
+    return MenuTable::Get().Read(menu, -1, [](const res::Menu& m, const MenuTable&) {
         return static_cast<int>(m.entries.size());
     });
 }
 
 UINT WINAPI GetMenuItemID(HMENU menu, int position) {
     return MenuTable::Get().Read(
-        menu, vrel::user::kNoItemId, [position](const vrel::user::Menu& m, const MenuTable&) {
-            const MenuEntry* entry = vrel::user::EntryAt(m, position);
-            return entry == nullptr || entry->popup != nullptr ? vrel::user::kNoItemId : entry->id;
+        menu, res::kNoItemId, [position](const res::Menu& m, const MenuTable&) {
+            const MenuEntry* entry = res::EntryAt(m, position);
+            return entry == nullptr || entry->popup != nullptr ? res::kNoItemId : entry->id;
         });
 }
 
 HMENU WINAPI GetSubMenu(HMENU menu, int position) {
     return MenuTable::Get().Read(
-        menu, HMENU{nullptr}, [position](const vrel::user::Menu& m, const MenuTable& table) {
-            const MenuEntry* entry = vrel::user::EntryAt(m, position);
+        menu, HMENU{nullptr}, [position](const res::Menu& m, const MenuTable& table) {
+            const MenuEntry* entry = res::EntryAt(m, position);
             // A popup destroyed on its own is gone from its menu too.
             return entry != nullptr && table.IsMenuLocked(entry->popup) ? entry->popup : nullptr;
         });
 }
 
 int WINAPI GetMenuStringA(HMENU menu, UINT item, LPSTR text, int maxCount, UINT flags) {
-    return MenuTable::Get().Read(menu, 0, [&](const vrel::user::Menu& m, const MenuTable& table) {
-        const MenuEntry* entry = (flags & MF_BYPOSITION)
-                                     ? vrel::user::EntryAt(m, static_cast<int>(item))
-                                     : table.FindCommandLocked(m, item);
-        return entry == nullptr ? 0 : vrel::user::CopyMenuText(entry->text, text, maxCount);
+    return MenuTable::Get().Read(menu, 0, [&](const res::Menu& m, const MenuTable& table) {
+        const MenuEntry* entry = (flags & MF_BYPOSITION) ? res::EntryAt(m, static_cast<int>(item))
+                                                         : table.FindCommandLocked(m, item);
+        return entry == nullptr ? 0 : res::CopyMenuText(entry->text, text, maxCount);
     });
 }

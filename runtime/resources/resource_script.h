@@ -13,7 +13,7 @@
 // programs built without one.
 extern "C" const char vrel_resource_script[] __attribute__((weak));
 
-namespace vrel::user {
+namespace vrel::resources {
 
 struct MenuItemResource {
     std::string text;  // Windows-1252; empty for a separator
@@ -24,8 +24,7 @@ struct MenuItemResource {
 };
 
 struct MenuResource {
-    WORD id = 0;       // when named by number
-    std::string name;  // when named by a word or string, upper-cased; empty otherwise
+    WORD id = 0;
     WORD language = 0;
     std::vector<MenuItemResource> items;
 };
@@ -39,14 +38,12 @@ struct ResourceParseResult {
     std::string error;                     // "line N: what was wrong" when it does not
 };
 
-// Reads the MENU resources of a resource script: LANGUAGE statements, MENU with POPUP,
-// MENUITEM (and SEPARATOR), BEGIN/END or braces, comments, #pragma code_page(65001 or
-// 1252), string escapes; names and ids are numbers up to 65535 (names may also be words or
-// strings). Anything else is an error with its line, never a crash.
+// Reads the numbered MENU resources of a script (the grammar heads resource_script.cpp);
+// anything else is an error with its line, never a crash.
 ResourceParseResult ParseResourceScript(std::string_view text);
 
-// The menu LoadMenuA means by `name` (MAKEINTRESOURCEA(id), "#id" or a name, compared
-// without case); null when there is none.
+// The menu LoadMenuA means by `name` (MAKEINTRESOURCEA(id) or "#id"); null when there is
+// none.
 const MenuResource* FindMenu(const ResourceScript& resources, LPCSTR name);
 
 // The executable's resources, parsed on first use; null when the program carries no script
@@ -57,4 +54,4 @@ const ResourceScript* ExecutableResources();
 // menu. The handle is freed with DestroyMenu.
 HMENU LoadMenuFromScript(std::string_view script, LPCSTR name);
 
-}  // namespace vrel::user
+}  // namespace vrel::resources
