@@ -4,7 +4,6 @@
 
 #include "runtime/common/rect.h"
 #include "runtime/ddraw/direct_draw.h"
-#include "runtime/gdi/gdi_runtime.h"
 #include "runtime/screen/screen.h"
 
 namespace vrel::ddraw {
@@ -20,9 +19,7 @@ Surface::Surface(DirectDraw* owner, const SurfaceRequest& request)
 }
 
 Surface::~Surface() {
-    if (dc_ != nullptr) {
-        gdi::DeleteDeviceContext(dc_);
-    }
+    DropDC();
     if (primary_) {
         owner_->PrimaryGone(this);
     }
@@ -119,40 +116,6 @@ HRESULT Surface::Unlock(LPVOID /*surfaceData*/) {
         return DDERR_NOTLOCKED;
     }
     locked_ = false;
-    PresentIfPrimary();
-    return DD_OK;
-}
-
-HRESULT Surface::GetDC(HDC* dc) {
-    if (dc == nullptr) {
-        return DDERR_INVALIDPARAMS;
-    }
-    std::lock_guard lock(mutex_);
-    if (dc_ != nullptr) {
-        return DDERR_DCALREADYCREATED;
-    }
-    if (locked_) {
-        return DDERR_SURFACEBUSY;
-    }
-    const PixelBuffer pixels = Pixels();
-    dc_ = gdi::CreateDeviceContext(pixels, POINT{0, 0}, pixels.Bounds());
-    if (dc_ == nullptr) {
-        return DDERR_CANTCREATEDC;
-    }
-    *dc = dc_;
-    return DD_OK;
-}
-
-HRESULT Surface::ReleaseDC(HDC dc) {
-    std::lock_guard lock(mutex_);
-    if (dc_ == nullptr) {
-        return DDERR_NODC;
-    }
-    if (dc != dc_) {
-        return DDERR_INVALIDPARAMS;
-    }
-    gdi::DeleteDeviceContext(dc_);
-    dc_ = nullptr;
     PresentIfPrimary();
     return DD_OK;
 }

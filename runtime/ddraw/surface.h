@@ -117,6 +117,7 @@ class Surface final : public com::Object<Surface, IDirectDrawSurface> {
     }
     Surface(DirectDraw* owner, const SurfaceRequest& request);
     ~Surface();
+    void DropDC();  // the destructor's: deletes a context still out
 
     // The pixels now: the framebuffer for the primary, the surface's own otherwise.
     PixelBuffer Pixels();
@@ -138,7 +139,7 @@ class Surface final : public com::Object<Surface, IDirectDrawSurface> {
 
     std::mutex mutex_;  // guards everything below, and the pixels during a blit
     bool locked_ = false;
-    HDC dc_ = nullptr;
+    HDC dc_ = nullptr;  // the context GetDC handed out (surface_dc.cpp)
     com::ComPtr<Clipper> clipper_;
     BlitScratch scratch_;
 };

@@ -1,7 +1,6 @@
 // The message queue's platform functions and the default window procedure.
 #include <memory>
 
-#include "runtime/gdi/gdi_runtime.h"
 #include "runtime/screen/screen.h"
 #include "runtime/user/user_internal.h"
 #include "runtime/user/user_runtime.h"

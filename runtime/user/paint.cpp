@@ -1,9 +1,8 @@
-// Painting: background erase with the class brush, window device contexts, and what shows
-// through when a window goes away.
+// Painting: background erase with the class brush, and what shows through when a window
+// goes away.
 #include <algorithm>
 
 #include "runtime/common/rect.h"
-#include "runtime/gdi/gdi_runtime.h"
 #include "runtime/screen/screen.h"
 #include "runtime/user/user_internal.h"
 #include "runtime/user/user_runtime.h"
@@ -27,6 +26,14 @@ void PaintPendingWindows() {
     }
 }
 
+PixelBuffer ScreenPixels() {
+    return screen::Screen::Get().Framebuffer();
+}
+
+void ShowScreen() {
+    screen::Screen::Get().Present();
+}
+
 void UncoverScreenRect(const RECT& rect) {
     screen::Screen& screen = screen::Screen::Get();
     PixelBuffer fb = screen.Framebuffer();
@@ -44,24 +51,3 @@ void UncoverScreenRect(const RECT& rect) {
 }
 
 }  // namespace vrel::user
-
-HDC WINAPI GetDC(HWND window) {
-    RECT rect{};
-    if (window == nullptr) {
-        window = GetDesktopWindow();
-    }
-    if (!vrel::user::GetScreenRect(window, &rect)) {
-        return nullptr;
-    }
-    vrel::PixelBuffer fb = vrel::screen::Screen::Get().Framebuffer();
-    return vrel::gdi::CreateDeviceContext(fb, POINT{rect.left, rect.top}, rect);
-}
-
-int WINAPI ReleaseDC(HWND /*window*/, HDC dc) {
-    if (!vrel::gdi::DeleteDeviceContext(dc)) {
-        return 0;
-    }
-    // Whatever was drawn through a window's context is on the screen now.
-    vrel::screen::Screen::Get().Present();
-    return 1;
-}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "runtime/common/pixel_buffer.h"
 
 namespace vrel::user {
 
@@ -27,6 +28,9 @@ void PaintPendingWindows();
 void PaintWindow(HWND window);
 // Shows the desktop (black) where a window was, and marks windows below for repainting.
 void UncoverScreenRect(const RECT& rect);
+// The screen's pixels, which windows draw into, and showing what was drawn.
+PixelBuffer ScreenPixels();
+void ShowScreen();
 // Sleeps until a message, a send, a quit request or input is waiting.
 void WaitForWork();
 // Thread-safe: ends the window thread's wait.
