@@ -45,12 +45,13 @@ def apply(root, mutant):
     return text
 
 
-def run(command, cwd, timeout):
-    try:
-        return subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
-    except subprocess.TimeoutExpired:
-        return -1
+def run(command, cwd, timeout, log=os.devnull):
+    with open(log, "w", encoding="utf-8") as out:
+        try:
+            return subprocess.run(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
+                                  timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            return -1
 
 
 def copy_tree(scratch):
@@ -90,10 +91,12 @@ def main():
     build = os.path.join(args.scratch, "build")
     build_cmd = ["cmake", "--build", build, f"-j{args.jobs}"]
     test_cmd = ["ctest", "-LE", "e2e", f"-j{args.jobs}", "--stop-on-failure", "--timeout", "120"]
-    if run(["cmake", "-S", src, "-B", build, "-DVREL_BENCH=OFF"], src, 600) != 0 or \
-            run(build_cmd, src, 3600) != 0 or run(test_cmd, build, 3600) != 0:
-        print("the unchanged tree does not build or pass: fix that first")
-        return 2
+    log = os.path.join(args.scratch, "baseline.log")
+    for step, command, cwd in (("configure", ["cmake", "-S", src, "-B", build, "-DVREL_BENCH=OFF"],
+                                src), ("build", build_cmd, src), ("test", test_cmd, build)):
+        if run(command, cwd, 3600, log) != 0:
+            print(f"the unchanged tree fails to {step} (see {log}): fix that first")
+            return 2
 
     caught, survivors, equivalent = 0, [], []
     for mutant in mutants:
