@@ -3,7 +3,9 @@
 incrementally and runs the unit and contract tests (no end-to-end scripts): a fault the
 suite does not notice survives. Prints caught/total and the survivors.
 
-  tests/mutants/run.py [--check] [--only ID ...] [--scratch DIR] [--jobs N]
+  tests/mutants/run.py [--check] [--only ID ...] [--label NAME ...] [--scratch DIR] [--jobs N]
+
+--label builds and runs only the named test programs (tests/<NAME>/ -> test_<NAME>).
 
 --check only verifies that every fault applies (its text stands once in its file).
 """
@@ -72,6 +74,7 @@ def main():
     parser.add_argument("--check", action="store_true")
     parser.add_argument("--only", nargs="*")
     parser.add_argument("--scratch", default="/tmp/vrel-mutants")
+    parser.add_argument("--label", nargs="*", default=[])
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     args = parser.parse_args()
     mutants = read_mutants(os.path.join(ROOT, "tests", "mutants", "mutants.txt"))
@@ -91,6 +94,9 @@ def main():
     build = os.path.join(args.scratch, "build")
     build_cmd = ["cmake", "--build", build, f"-j{args.jobs}"]
     test_cmd = ["ctest", "-LE", "e2e", f"-j{args.jobs}", "--stop-on-failure", "--timeout", "120"]
+    if args.label:
+        build_cmd += ["--target"] + [f"test_{name}" for name in args.label]
+        test_cmd += ["-L", "^(" + "|".join(args.label) + ")$"]
     log = os.path.join(args.scratch, "baseline.log")
     for step, command, cwd in (("configure", ["cmake", "-S", src, "-B", build, "-DVREL_BENCH=OFF"],
                                 src), ("build", build_cmd, src), ("test", test_cmd, build)):
