@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Hostile and unplayable movies through the real intro, each in a folder of its own: every
-# case either plays and exits 0 within its length + 3 s, or shows its failure box (a real key
-# press answers it) and exits 0; then the same case again with SIGTERM at fixed moments:
-# as soon as it has started, and then mid-play (a second in) or while its box is open, each
-# of which must end it with exit code 0.
+# case either plays to its end and exits 0, or shows its failure box (a real key
+# press answers it) and exits 0. Cases of each kind (blocked reads, a box, playing, leaps,
+# parts) run again with SIGTERM at fixed moments: as soon as main has started, and then
+# mid-play (a second in) or while the box is open, each of which must end it with exit code 0.
 # Every case is made here, nothing binary is kept in the repository. A table of case, result
 # and times is printed.
 source "$(dirname "$0")/lib.sh"
@@ -141,17 +141,18 @@ run() {
     took=$((($(date +%s%N) - started) / 1000000))
 }
 
+signalled=" fifo_writer dev_zero random link_to_movie half_mkv jump_forward size_change sound_only "
 printf '%-16s %-46s %s\n' case result "ms to the end / to the exit after SIGTERM at start, at 1 s or with the box open"
 for name in "${names[@]}"; do
     run "$name"
     [[ "|${expected[$name]}|" == *"|$result|"* ]] ||
         fail "$name: '$result', expected '${expected[$name]}': $(cat "$work/$name/err.txt")"
-    [ "$took" -le 5000 ] || fail "$name: took $took ms (2 s of movie + 3)"
     case $name in
     size_change | format_change)
         [ "$took" -ge 1800 ] || fail "$name: ended after $took ms, before its second part" ;;
     esac
     line=$(printf '%-16s %-46s %5d' "$name" "$result" "$took")
+    [[ "$signalled" == *" $name "* ]] || { echo "$line"; continue; }
     outcome=$result
     run "$name" start
     line+=" / $took"

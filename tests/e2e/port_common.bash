@@ -41,13 +41,18 @@ start_intro() {
     (cd "$work/play" && exec "$intro") >"$work/intro.out" 2>"$work/intro.err" &
     intro_pid=$!
     pids+=("$intro_pid")
+    wait_for_port "$intro_pid"
+    wait_for_frame_at_least 5
+}
+
+# wait_for_port PID: until the intro's socket is there (it fails if the intro ends first).
+wait_for_port() {
     local deadline=$((SECONDS + 20))
-    until [ -S "$XDG_RUNTIME_DIR/vrelintro/$intro_pid.sock" ]; do
-        [ $SECONDS -lt $deadline ] || fail "the intro opened no port: $(cat "$work/intro.err")"
-        kill -0 "$intro_pid" 2>/dev/null || fail "the intro ended: $(cat "$work/intro.err")"
+    until [ -S "$XDG_RUNTIME_DIR/vrelintro/$1.sock" ]; do
+        [ $SECONDS -lt $deadline ] || fail "intro $1 opened no port: $(cat "$work/intro.err")"
+        kill -0 "$1" 2>/dev/null || fail "intro $1 ended: $(cat "$work/intro.err")"
         sleep 0.05
     done
-    wait_for_frame_at_least 5
 }
 
 # The frame index on screen now (-1 when no marker can be read).

@@ -8,6 +8,18 @@ source "$(dirname "$0")/port_common.bash"
 start_xvfb 640x480x24
 sockets=$XDG_RUNTIME_DIR/vrelintro
 
+# killed_intro: starts an intro, kills it with SIGKILL once its port is open and prints its
+# pid; the socket stays behind (nothing can remove it).
+killed_intro() {
+    (cd "$work/play" && exec "$intro") >/dev/null 2>&1 &
+    local pid=$!
+    wait_for_port "$pid"
+    kill -KILL "$pid"
+    wait "$pid" 2>/dev/null || true
+    [ -S "$sockets/$pid.sock" ] || fail "kill -9 removed the socket (it cannot)"
+    echo "$pid"
+}
+
 # SIGTERM: WM_CLOSE, teardown, exit code 0, no socket left.
 start_intro --size 320x240 --fps 25 --seconds 30
 kill -TERM "$intro_pid"
@@ -17,44 +29,22 @@ wait "$intro_pid" || status=$?
 [ ! -e "$sockets/$intro_pid.sock" ] || fail "SIGTERM left the socket behind"
 
 # kill -9: the socket stays; vrelctl does not take it for a running intro and removes it.
-(cd "$work/play" && exec "$intro") >/dev/null 2>&1 &
-killed=$!
-pids+=("$killed")
-for _ in $(seq 200); do
-    [ -S "$sockets/$killed.sock" ] && break
-    sleep 0.05
-done
-[ -S "$sockets/$killed.sock" ] || fail "the intro opened no port"
-kill -KILL "$killed"
-wait "$killed" 2>/dev/null || true
-[ -S "$sockets/$killed.sock" ] || fail "kill -9 removed the socket (it cannot)"
+killed=$(killed_intro)
 "$vrelctl" list >/dev/null 2>"$work/list.txt" && fail "vrelctl listed a killed intro"
 grep -q "no intro is running" "$work/list.txt" || fail "vrelctl list: $(cat "$work/list.txt")"
 [ ! -e "$sockets/$killed.sock" ] || fail "vrelctl left the stale socket"
 
 # Again, and this time the next intro removes it when it starts.
-(cd "$work/play" && exec "$intro") >/dev/null 2>&1 &
-killed=$!
-pids+=("$killed")
-for _ in $(seq 200); do
-    [ -S "$sockets/$killed.sock" ] && break
-    sleep 0.05
-done
-kill -KILL "$killed"
-wait "$killed" 2>/dev/null || true
-[ -S "$sockets/$killed.sock" ] || fail "kill -9 removed the socket (it cannot)"
+killed=$(killed_intro)
 start_intro --size 320x240 --fps 25 --seconds 30
 [ ! -e "$sockets/$killed.sock" ] || fail "the next intro left the stale socket"
 first=$intro_pid
 
 # A second intro at the same time: vrelctl needs --pid and reaches the one it names.
-(cd "$work/play" && SDL_AUDIODRIVER=dummy exec "$intro") >/dev/null 2>&1 &
+(cd "$work/play" && exec "$intro") >/dev/null 2>&1 &
 second=$!
 pids+=("$second")
-for _ in $(seq 200); do
-    [ -S "$sockets/$second.sock" ] && break
-    sleep 0.05
-done
+wait_for_port "$second"
 [ "$("$vrelctl" list | grep -c ' window ')" = 2 ] || fail "list: $("$vrelctl" list)"
 "$vrelctl" pause 2>"$work/both.txt" && fail "vrelctl chose one of two intros by itself"
 grep -q "several intros are running" "$work/both.txt" || fail "$(cat "$work/both.txt")"
@@ -74,10 +64,7 @@ exit_intro
 (cd "$work/play" && exec "$intro" 2> >(head -c 1 >/dev/null)) >/dev/null &
 intro_pid=$!
 pids+=("$intro_pid")
-for _ in $(seq 200); do
-    [ -S "$sockets/$intro_pid.sock" ] && break
-    sleep 0.05
-done
+wait_for_port "$intro_pid"
 for _ in 1 2; do
     ctl about
     wait_for_box About
