@@ -39,11 +39,16 @@ run_ctest() {
     passed=$((passed + ${count:-0}))
 }
 
-summary() {
-    echo "all test runs: ${passed} passed, 0 failed"
+# step NAME: a heading with the time since the start (set-up included).
+step() {
+    printf '== %s (at %d:%02d)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60))
 }
 
-echo "== normal build"
+summary() {
+    echo "all test runs: ${passed} passed, 0 failed, in $((SECONDS / 60)) min $((SECONDS % 60)) s"
+}
+
+step "normal build"
 configure_and_build "$root/build" --
 run_ctest "$root/build"
 
@@ -58,20 +63,20 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
 
 # The sanitizer builds make only the test programs (and what they start), not the tools.
-echo "== AddressSanitizer + UBSan build"
+step "AddressSanitizer + UBSan build"
 configure_and_build "$root/build-asan" unit_tests -- -DVREL_SANITIZE=address -DVREL_BENCH=OFF
 run_ctest "$root/build-asan" -LE e2e
 
 # Only the services with threads of their own: ThreadSanitizer has nothing to find elsewhere.
 threaded="mmstream port user entry"
-echo "== ThreadSanitizer build"
+step "ThreadSanitizer build"
 # shellcheck disable=SC2046,SC2086 # one target per word
 configure_and_build "$root/build-tsan" $(printf 'test_%s ' $threaded) -- \
     -DVREL_SANITIZE=thread -DVREL_BENCH=OFF
 run_ctest "$root/build-tsan" -L "^(${threaded// /|})\$"
 
 if [ -x "$root/scripts/fuzz.sh" ]; then
-    echo "== fuzz targets"
+    step "fuzz targets"
     "$root/scripts/fuzz.sh" "${VREL_FUZZ_SECONDS:-10}"
 fi
 
