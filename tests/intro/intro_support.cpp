@@ -1,0 +1,444 @@
+// The doubles (the DirectDrawEx factory, DirectDraw, surfaces drawn on through real device
+// contexts, the clipper; the multimedia stream, its video stream, the sample) and the fixture.
+#include "tests/intro/intro_support.h"
+
+#include <algorithm>
+
+#include "app/commands.h"
+#include "app/main.h"
+#include "app/shutdown.h"
+#include "common/surface_double_base.h"
+#include "display/display_setup.h"
+#include "present/color_table.h"
+#include "runtime/com/com_runtime.h"
+#include "runtime/com/unknown.h"
+#include "runtime/gdi/font_cache.h"
+#include "runtime/gdi/gdi_runtime.h"
+#include "runtime/user/testing.h"
+#include "runtime/user/window_manager.h"
+
+namespace intro_test {
+namespace {
+
+constexpr uint32_t kMovie = 0x00102030;  // the colour of every movie frame
+
+// Logs the call and answers the fault set for what it starts with, else S_OK.
+HRESULT Call(const std::string& call) {
+    W().calls.push_back(call);
+    for (const auto& [start, result] : W().faults) {
+        if (!start.empty() && call.rfind(start, 0) == 0) {
+            return result;
+        }
+    }
+    return S_OK;
+}
+
+// ---- The not-implemented bases: every method no double plays answers E_NOTIMPL. ----
+
+#define NOT_PLAYED(method, ...)                              \
+    HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { \
+        return E_NOTIMPL;                                    \
+    }
+
+struct FactoryBase : IDirectDrawFactory {
+    NOT_PLAYED(DirectDrawEnumerate, LPDDENUMCALLBACKA, LPVOID)
+};
+
+// IDirectDraw and IDirectDraw3 differ only in SetDisplayMode: one base serves both.
+struct DirectDrawBase : IDirectDraw, IDirectDraw3 {
+    NOT_PLAYED(Compact)
+    NOT_PLAYED(CreatePalette, DWORD, LPPALETTEENTRY, LPDIRECTDRAWPALETTE*, IUnknown*)
+    NOT_PLAYED(DuplicateSurface, LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE*)
+    NOT_PLAYED(EnumDisplayModes, DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMMODESCALLBACK)
+    NOT_PLAYED(EnumSurfaces, DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMSURFACESCALLBACK)
+    NOT_PLAYED(FlipToGDISurface)
+    NOT_PLAYED(GetCaps, LPDDCAPS, LPDDCAPS)
+    NOT_PLAYED(GetDisplayMode, LPDDSURFACEDESC)
+    NOT_PLAYED(GetFourCCCodes, LPDWORD, LPDWORD)
+    NOT_PLAYED(GetGDISurface, LPDIRECTDRAWSURFACE*)
+    NOT_PLAYED(GetMonitorFrequency, LPDWORD)
+    NOT_PLAYED(GetScanLine, LPDWORD)
+    NOT_PLAYED(GetVerticalBlankStatus, WINBOOL*)
+    NOT_PLAYED(Initialize, GUID*)
+    NOT_PLAYED(RestoreDisplayMode)
+    NOT_PLAYED(SetCooperativeLevel, HWND, DWORD)
+    NOT_PLAYED(SetDisplayMode, DWORD, DWORD, DWORD, DWORD, DWORD)
+    NOT_PLAYED(WaitForVerticalBlank, DWORD, HANDLE)
+    NOT_PLAYED(GetAvailableVidMem, LPDDSCAPS, LPDWORD, LPDWORD)
+    NOT_PLAYED(GetSurfaceFromDC, HDC, LPDIRECTDRAWSURFACE*)
+};
+
+struct ClipperBase : IDirectDrawClipper {
+    NOT_PLAYED(GetClipList, LPRECT, LPRGNDATA, LPDWORD)
+    NOT_PLAYED(GetHWnd, HWND*)
+    NOT_PLAYED(Initialize, LPDIRECTDRAW, DWORD)
+    NOT_PLAYED(IsClipListChanged, WINBOOL*)
+    NOT_PLAYED(SetClipList, LPRGNDATA, DWORD)
+};
+
+struct StreamBase : IAMMultiMediaStream {
+    NOT_PLAYED(GetInformation, DWORD*, STREAM_TYPE*)
+    NOT_PLAYED(EnumMediaStreams, LONG, IMediaStream**)
+    NOT_PLAYED(GetState, STREAM_STATE*)
+    NOT_PLAYED(GetDuration, STREAM_TIME*)
+    NOT_PLAYED(GetEndOfStreamEventHandle, HANDLE*)
+    NOT_PLAYED(GetFilterGraph, IGraphBuilder**)
+    NOT_PLAYED(GetFilter, IMediaStreamFilter**)
+    NOT_PLAYED(OpenMoniker, IBindCtx*, IMoniker*, DWORD)
+    NOT_PLAYED(Render, DWORD)
+};
+
+struct MediaStreamBase : IDirectDrawMediaStream {
+    NOT_PLAYED(GetMultiMediaStream, IMultiMediaStream**)
+    NOT_PLAYED(GetInformation, MSPID*, STREAM_TYPE*)
+    NOT_PLAYED(SetSameFormat, IMediaStream*, DWORD)
+    NOT_PLAYED(AllocateSample, DWORD, IStreamSample**)
+    NOT_PLAYED(CreateSharedSample, IStreamSample*, DWORD, IStreamSample**)
+    NOT_PLAYED(SendEndOfStream, DWORD)
+    NOT_PLAYED(SetFormat, const DDSURFACEDESC*, IDirectDrawPalette*)
+    NOT_PLAYED(GetDirectDraw, IDirectDraw**)
+    NOT_PLAYED(SetDirectDraw, IDirectDraw*)
+    NOT_PLAYED(GetTimePerFrame, STREAM_TIME*)
+};
+
+struct SampleBase : IDirectDrawStreamSample {
+    NOT_PLAYED(GetMediaStream, IMediaStream**)
+    NOT_PLAYED(GetSampleTimes, STREAM_TIME*, STREAM_TIME*, STREAM_TIME*)
+    NOT_PLAYED(SetSampleTimes, const STREAM_TIME*, const STREAM_TIME*)
+    NOT_PLAYED(CompletionStatus, DWORD, DWORD)
+    NOT_PLAYED(GetSurface, IDirectDrawSurface**, RECT*)
+    NOT_PLAYED(SetRect, const RECT*)
+};
+
+// A double's identity: its name, a reference count among the runtime's live objects, and
+// the one interface it answers to. Its end is logged as "<name>.Release".
+template <typename Base, const IID& kInterface>
+class Double : public Base {
+  public:
+    explicit Double(std::string name) : name_(std::move(name)) {
+        vrel::com::LiveObjects::Created();
+    }
+    virtual ~Double() { vrel::com::LiveObjects::Destroyed(); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = iid == kInterface ? static_cast<Base*>(this) : nullptr;
+        return *out != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        if (--refs_ == 0) {
+            Call(name_ + ".Release");
+            delete this;
+            return 0;
+        }
+        return refs_;
+    }
+
+  protected:
+    const std::string name_;
+
+  private:
+    ULONG refs_ = 1;
+};
+
+// ---- DirectDraw. ----
+
+class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDrawSurface> {
+  public:
+    Surface(std::string name, DWORD width, DWORD height)
+        : Double(std::move(name)), width_(width), height_(height), pixels_(width * height) {}
+
+    HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC desc) override {
+        desc->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
+        desc->dwWidth = width_;
+        desc->dwHeight = height_;
+        desc->ddpfPixelFormat = W().screenFormat;
+        return Call(name_ + ".GetSurfaceDesc");
+    }
+    HRESULT STDMETHODCALLTYPE SetClipper(LPDIRECTDRAWCLIPPER) override {
+        return Call(name_ + ".SetClipper");
+    }
+    // A context over the pixels, the movie's frame already there.
+    HRESULT STDMETHODCALLTYPE GetDC(HDC* dc) override {
+        if (const HRESULT result = Call(name_ + ".GetDC"); result != DD_OK) {
+            return result;
+        }
+        std::fill(pixels_.begin(), pixels_.end(), kMovie);
+        const vrel::PixelBuffer pixels = {pixels_.data(), static_cast<int>(width_),
+                                          static_cast<int>(height_), static_cast<int>(width_)};
+        *dc = dc_ = vrel::gdi::CreateDeviceContext(pixels, POINT{0, 0}, pixels.Bounds());
+        return DD_OK;
+    }
+    // The text's colour: the commonest one drawn over the movie near the top (were the
+    // text's background painted, that would outnumber the glyphs); and where it lies.
+    HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
+        if (dc == nullptr || dc != dc_) {
+            return DDERR_NODC;
+        }
+        vrel::gdi::DeleteDeviceContext(std::exchange(dc_, nullptr));
+        std::map<uint32_t, int> counts = {{kNoInk, 0}};
+        for (size_t i = 0; i < width_ * 64; ++i) {
+            if (pixels_[i] != kMovie) {
+                ++counts[pixels_[i]];
+                W().textFrom = std::min(W().textFrom, static_cast<LONG>(i % width_));
+                W().textTo = std::max(W().textTo, static_cast<LONG>(i % width_ + 1));
+            }
+        }
+        const auto commonest = std::max_element(
+            counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; });
+        W().ink.push_back(commonest->first);
+        return DD_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Blt(LPRECT to, LPDIRECTDRAWSURFACE, LPRECT from, DWORD,
+                                  LPDDBLTFX) override {
+        return Call(name_ + ".Blt(" + Text(*to) + "<-" + Text(*from) + ")");
+    }
+
+  private:
+    const DWORD width_;
+    const DWORD height_;
+    std::vector<uint32_t> pixels_;
+    HDC dc_ = nullptr;
+};
+
+class Clipper final : public Double<ClipperBase, IID_IDirectDrawClipper> {
+  public:
+    Clipper() : Double("clipper") {}
+    HRESULT STDMETHODCALLTYPE SetHWnd(DWORD, HWND window) override {
+        return Call(window == g_app.mainWindow ? "clipper.SetHWnd(main)" : "clipper.SetHWnd");
+    }
+};
+
+class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
+  public:
+    using DirectDrawBase::SetDisplayMode;
+    using Double::Double;
+    // IDirectDraw3 is an object of its own, so that its release shows apart from this one's.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        const HRESULT result =
+            iid == IID_IDirectDraw3 ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
+        *out = SUCCEEDED(result) ? static_cast<IDirectDraw3*>(new DirectDraw("dd3")) : nullptr;
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD width, DWORD height, DWORD bits) override {
+        return Call(name_ + ".SetDisplayMode(" + std::to_string(width) + "," +
+                    std::to_string(height) + "," + std::to_string(bits) + ")");
+    }
+    HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
+                                            IUnknown*) override {
+        const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
+        const HRESULT result =
+            Call(name_ + ".CreateSurface(" + (primary ? "primary" : "offscreen") + ")");
+        W().offscreen = primary ? W().offscreen : *desc;
+        *surface = FAILED(result) ? nullptr
+                   : primary      ? new Surface("primary", W().screenWidth, W().screenHeight)
+                                  : new Surface("offscreen", desc->dwWidth, desc->dwHeight);
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* clipper,
+                                            IUnknown*) override {
+        const HRESULT result = Call(name_ + ".CreateClipper");
+        *clipper = SUCCEEDED(result) ? new Clipper() : nullptr;
+        return result;
+    }
+};
+
+class Factory final : public Double<FactoryBase, IID_IDirectDrawFactory> {
+  public:
+    Factory() : Double("factory") {}
+    HRESULT STDMETHODCALLTYPE CreateDirectDraw(GUID*, HWND, DWORD, DWORD, IUnknown*,
+                                               IDirectDraw** directDraw) override {
+        const HRESULT result = Call("factory.CreateDirectDraw");
+        *directDraw = SUCCEEDED(result) ? new DirectDraw("dd") : nullptr;
+        return result;
+    }
+};
+
+// ---- The multimedia stream: one movie of W().movieFrames frames at a time. ----
+
+class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
+  public:
+    Sample() : Double("sample") {}
+    HRESULT STDMETHODCALLTYPE Update(DWORD, HANDLE, PAPCFUNC, DWORD) override {
+        if (const HRESULT result = Call("sample.Update"); result != S_OK || !W().running) {
+            return result != S_OK ? result : MS_E_NOTRUNNING;
+        }
+        return W().frame < W().movieFrames ? (++W().frame, S_OK) : MS_S_ENDOFSTREAM;
+    }
+};
+
+class MediaStream final : public Double<MediaStreamBase, IID_IMediaStream> {
+  public:
+    using Double::Double;
+    // IDirectDrawMediaStream is an object of its own, so that its release shows apart.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        const HRESULT result =
+            iid == IID_IDirectDrawMediaStream ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
+        *out = SUCCEEDED(result) ? static_cast<MediaStreamBase*>(new MediaStream("ddStream"))
+                                 : nullptr;
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE GetFormat(DDSURFACEDESC* format, IDirectDrawPalette**, DDSURFACEDESC*,
+                                        DWORD*) override {
+        format->dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
+        format->dwWidth = 320;
+        format->dwHeight = 240;
+        return Call("ddStream.GetFormat");
+    }
+    HRESULT STDMETHODCALLTYPE CreateSample(IDirectDrawSurface* surface, const RECT* rect, DWORD,
+                                           IDirectDrawStreamSample** sample) override {
+        const std::string on = surface == g_app.offscreenSurface ? "offscreen," : "another,";
+        const HRESULT result = Call("ddStream.CreateSample(" + on + Text(*rect) + ")");
+        *sample = SUCCEEDED(result) ? new Sample() : nullptr;
+        return result;
+    }
+};
+
+class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
+  public:
+    Stream() : Double("stream") {
+        ++W().streams;
+        W().frame = 0;
+        W().streamAlive = true;
+    }
+    ~Stream() override { W().streamAlive = W().running = false; }
+
+    HRESULT STDMETHODCALLTYPE Initialize(STREAM_TYPE, DWORD, IGraphBuilder*) override {
+        return Call("stream.Initialize");
+    }
+    HRESULT STDMETHODCALLTYPE AddMediaStream(IUnknown* object, const MSPID* purpose, DWORD flags,
+                                             IMediaStream**) override {
+        const std::string kind = *purpose == MSPID_PrimaryVideo ? "video," : "audio,";
+        const std::string on = object == nullptr             ? "null,"
+                               : object == g_app.directDraw3 ? "dd3,"
+                                                             : "another,";
+        return Call("stream.AddMediaStream(" + kind + on + std::to_string(flags) + ")");
+    }
+    HRESULT STDMETHODCALLTYPE OpenFile(LPCWSTR name, DWORD) override {
+        const std::string narrow(name, name + std::char_traits<WCHAR>::length(name));
+        return Call("stream.OpenFile(" + narrow + ")");
+    }
+    HRESULT STDMETHODCALLTYPE GetMediaStream(REFMSPID, IMediaStream** stream) override {
+        const HRESULT result = Call("stream.GetMediaStream");
+        *stream = SUCCEEDED(result) ? new MediaStream("video") : nullptr;
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE SetState(STREAM_STATE state) override {
+        const bool run = state == STREAMSTATE_RUN;
+        const HRESULT result = Call(run ? "stream.SetState(RUN)" : "stream.SetState(STOP)");
+        W().running = SUCCEEDED(result) ? run : W().running;
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE GetTime(STREAM_TIME* time) override {
+        *time = W().frame * kFrameTime;
+        return Call("stream.GetTime");
+    }
+    HRESULT STDMETHODCALLTYPE Seek(STREAM_TIME time) override {
+        W().frame = static_cast<int>(time / kFrameTime);
+        return Call("stream.Seek");
+    }
+};
+
+// The class object CoCreateInstance finds: every instance is a new `Made`.
+template <typename Made>
+class ClassObject final : public Double<IClassFactory, IID_IClassFactory> {
+  public:
+    using Double::Double;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        HRESULT result = Call(name_ + ".CreateInstance");
+        if (SUCCEEDED(result)) {
+            Made* made = new Made();
+            result = made->QueryInterface(iid, out);
+            made->Release();
+        }
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+DWORD g_cookies[2] = {};
+
+}  // namespace
+
+World& W() {
+    static World world;
+    return world;
+}
+
+std::string Text(const RECT& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+           std::to_string(rect.right) + "," + std::to_string(rect.bottom);
+}
+
+void IntroTest::SetUp() {
+    vrel::user::testing::ResetWindowing();
+    g_app = AppState{};
+    W() = World{};
+    ASSERT_EQ(vrel::com::InitCountOnThisThread(), 0) << "a test left COM initialised";
+    liveObjects_ = vrel::com::LiveObjects::Count();
+    gdiHandles_ = vrel::gdi::testing::LiveHandles();
+    const auto add = [](REFCLSID id, IClassFactory* classObject, DWORD* cookie) {
+        CoRegisterClassObject(id, classObject, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, cookie);
+        classObject->Release();  // the registry holds its own
+    };
+    add(CLSID_DirectDrawFactory, new ClassObject<Factory>("ddclass"), &g_cookies[0]);
+    add(CLSID_AMMultiMediaStream, new ClassObject<Stream>("streamclass"), &g_cookies[1]);
+    vrel::user::testing::SetMessageBoxHook([this](const vrel::user::testing::MessageBoxInfo& box) {
+        W().boxes.push_back(box.caption + ": " + box.text);
+        W().streamInBox = W().streamInBox || W().streamAlive;
+        return (box.type & MB_TYPEMASK) == MB_YESNO ? exitAnswer : IDOK;
+    });
+}
+
+void IntroTest::TearDown() {
+    Shutdown();  // whatever the test left held (the end of the movie keeps everything)
+    vrel::user::testing::ResetWindowing();
+    while (vrel::com::InitCountOnThisThread() > 0) {
+        CoUninitialize();
+    }
+    for (DWORD& cookie : g_cookies) {
+        CoRevokeClassObject(std::exchange(cookie, 0));
+    }
+    g_app = AppState{};
+    EXPECT_EQ(vrel::com::LiveObjects::Count(), liveObjects_) << "COM objects left alive";
+    EXPECT_EQ(vrel::gdi::testing::LiveHandles(), gdiHandles_) << "GDI objects left alive";
+}
+
+void IntroTest::StartDisplay(int x, int y) {
+    BuildColorTable();
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.lpszClassName = "intro";
+    RegisterClassA(&windowClass);
+    g_app.mainWindow = CreateWindowExA(WS_EX_TOPMOST, "intro", "intro", WS_POPUP | WS_VISIBLE, x, y,
+                                       640, 480, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(InitDirectDraw(), S_OK);
+}
+
+void IntroTest::Play(int x, int y) {
+    StartDisplay(x, y);
+    Send(WM_COMMAND, IDM_OPEN);
+}
+
+std::string IntroTest::Describe() {
+    const std::string flags = std::string(g_app.active ? " active" : "") +
+                              (g_app.paused ? " paused" : "") + (g_app.loaded ? " loaded" : "");
+    std::string more;
+    if (g_app.mmStream != nullptr) {
+        more += " | stream " + std::to_string(W().streams) +
+                (W().running ? " runs at " : " stopped at ") + std::to_string(W().frame);
+    }
+    if (const auto blits = std::count_if(W().calls.begin(), W().calls.end(), [](auto& call) {
+            return call.rfind("primary.Blt", 0) == 0;
+        })) {
+        more += " | shown " + std::to_string(blits);
+    }
+    for (const std::string& box : W().boxes) {
+        more += " | " + box;
+    }
+    if (vrel::user::WindowManager::Get().Queue().TakeQuit(false).has_value()) {
+        more += " | quit";
+    }
+    return flags.empty() ? more.substr(std::min<size_t>(3, more.size())) : flags.substr(1) + more;
+}
+
+}  // namespace intro_test
