@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "runtime/screen/screen.h"
@@ -17,31 +18,21 @@ LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void Say(const char* line) {
-    std::puts(line);
-    std::fflush(stdout);
-}
+}  // namespace
 
-void DumpFramebuffer(const std::string& path) {
-    vrel::PixelBuffer fb = vrel::screen::Screen::Get().Framebuffer();
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) {
-        return;
-    }
-    std::fprintf(out, "P6\n%d %d\n255\n", fb.width, fb.height);
-    for (int y = 0; y < fb.height; ++y) {
-        for (int x = 0; x < fb.width; ++x) {
-            uint32_t p = fb.Row(y)[x];
-            unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16),
-                                    static_cast<unsigned char>(p >> 8),
-                                    static_cast<unsigned char>(p)};
-            std::fwrite(rgb, 1, 3, out);
-        }
-    }
-    std::fclose(out);
-}
-
-void DrawOverlay(HWND window) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    std::istringstream args(commandLine);
+    std::string dumpPath, mode;
+    args >> dumpPath >> mode;
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = Proc;
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    cls.lpszClassName = "ScreenProbe";
+    RegisterClassA(&cls);
+    HWND window =
+        CreateWindowExA(WS_EX_TOPMOST, "ScreenProbe", "ScreenProbe", WS_POPUP | WS_VISIBLE, 0, 0,
+                        640, 480, nullptr, nullptr, instance, nullptr);
+    UpdateWindow(window);
     HDC dc = GetDC(window);
     HFONT font = CreateFontA(20, 0, 0, 0, FW_DONTCARE, 0, 0, 0, ANSI_CHARSET, 0, 0, DRAFT_QUALITY,
                              0, "Arial");
@@ -51,35 +42,31 @@ void DrawOverlay(HWND window) {
     TextOutA(dc, 10, 10, "Kestrum ist doof", lstrlenA("Kestrum ist doof"));
     ReleaseDC(window, dc);
     DeleteObject(font);
-}
-
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    std::istringstream args(commandLine);
-    std::string dumpPath;
-    std::string mode;
-    args >> dumpPath >> mode;
-    WNDCLASSA cls{};
-    cls.lpfnWndProc = Proc;
-    cls.hInstance = instance;
-    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    cls.lpszClassName = "ScreenProbe";
-    RegisterClassA(&cls);
-    HWND window =
-        CreateWindowExA(WS_EX_TOPMOST, "ScreenProbe", "ScreenProbe", WS_POPUP | WS_VISIBLE, 0, 0,
-                        640, 480, nullptr, nullptr, instance, nullptr);
-    UpdateWindow(window);
-    DrawOverlay(window);
-    DumpFramebuffer(dumpPath);
-    Say("drawn");
+    vrel::PixelBuffer fb = vrel::screen::Screen::Get().Framebuffer();
+    std::vector<unsigned char> rgb;  // the framebuffer as a binary PPM
+    for (int y = 0; y < fb.height; ++y) {
+        for (int x = 0; x < fb.width; ++x) {
+            const uint32_t p = fb.Row(y)[x];
+            rgb.insert(rgb.end(),
+                       {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                        static_cast<unsigned char>(p)});
+        }
+    }
+    if (std::FILE* out = std::fopen(dumpPath.c_str(), "wb")) {
+        std::fprintf(out, "P6\n%d %d\n255\n", fb.width, fb.height);
+        std::fwrite(rgb.data(), 1, rgb.size(), out);
+        std::fclose(out);
+    }
+    std::puts("drawn");
+    std::fflush(stdout);
     if (mode == "box") {
-        int answer = MessageBoxA(window,
-                                 "This application uses multimedia streaming to render a video "
-                                 "file to a DirectDraw surface created through DirectDrawEx.",
-                                 "About", MB_OK);
-        std::printf("answer %d\n", answer);
-        Say("closed");
+        const int answer = MessageBoxA(window,
+                                       "This application uses multimedia streaming to render a "
+                                       "video file to a DirectDraw surface created through "
+                                       "DirectDrawEx.",
+                                       "About", MB_OK);
+        std::printf("answer %d\nclosed\n", answer);
+        std::fflush(stdout);
     }
     MSG msg{};
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
