@@ -11,36 +11,27 @@ namespace {
 using std::chrono::milliseconds;
 
 // Picture n at n frame times showing n, a white flash each second; a second movie joined on
-// (counting from 0 again) follows on from the first's 50 pictures. A movie cut short (its last
-// pictures damaged) gives what it holds, in order, and ends.
+// (counting from 0 again) follows on from the first's 50 pictures, its first maybe lost.
 TEST(MovieSourceTest, PicturesFollowOnWhateverTheFilesTimestampsDo) {
-    std::string movie = ReadAll(SoundAndPicture());
-    WriteAll(Scratch("cut"), movie.substr(0, movie.size() / 2));
-    WriteAll(Scratch("noise"), movie.substr(0, movie.size() / 2) + std::string(60000, 'Z'));
     WriteAll(Scratch("joined"),
              ReadAll(PictureOnly()) +
                  ReadAll(Movie({"--size", "160x120", "--seconds", "1", "--no-audio"})));
-    for (auto [path, least, most, fps, restarts] :  // restarts -1: not every picture is whole
+    for (auto [path, least, most, fps, restarts] :
          {std::tuple{SoundAndPicture(), 50, 50, 25, 0},
           {Movie({"--seconds", "2", "--codec", "h264"}), 50, 50, 25, 0},
           {Movie({"--seconds", "2", "--codec", "mpeg4", "--fps", "30"}), 60, 60, 30, 0},
-          {Scratch("joined"), 74, 75, 25, 1},
-          {Scratch("cut"), 1, 49, 25, -1},
-          {Scratch("noise"), 1, 49, 25, -1}}) {
+          {Scratch("joined"), 74, 75, 25, 1}}) {
         std::vector<Picture> pictures = SourcePictures(path);
         EXPECT_TRUE(static_cast<int>(pictures.size()) >= least &&
                     static_cast<int>(pictures.size()) <= most)
             << path;
-        for (size_t n = 0, restart = 0; n < pictures.size(); ++n) {
+        for (int n = 0, restart = 0; n < static_cast<int>(pictures.size()); ++n) {
             const Picture& p = pictures[n];
             EXPECT_TRUE(n == 0 || p.start > pictures[n - 1].start) << path;
             restart += n > 0 && p.marker < pictures[n - 1].marker;
-            if (restarts >= 0) {
-                EXPECT_LE(restart, static_cast<size_t>(restarts)) << path << " " << n;
-                EXPECT_EQ(TicksFrom(p.marker + 50 * restart, {1, fps}), p.start)
-                    << path << " " << n;
-                EXPECT_EQ(p.marker % fps == 0, p.flash) << path << " " << n;
-            }
+            EXPECT_LE(restart, restarts) << path << " " << n;
+            EXPECT_EQ(TicksFrom(p.marker + 50 * restart, {1, fps}), p.start) << path << " " << n;
+            EXPECT_EQ(p.marker % fps == 0, p.flash) << path << " " << n;
         }
     }
 }
@@ -61,9 +52,7 @@ class StallingBytes final : public MovieBytes {
     }
     int64_t Seek(int64_t offset, int whence) override {
         int64_t size = static_cast<int64_t>(data_.size());
-        int64_t from = (whence & ~AVSEEK_FORCE) == SEEK_CUR   ? static_cast<int64_t>(at_)
-                       : (whence & ~AVSEEK_FORCE) == SEEK_END ? size
-                                                              : 0;
+        int64_t from = (whence & ~AVSEEK_FORCE) == SEEK_CUR ? static_cast<int64_t>(at_) : 0;
         return whence & AVSEEK_SIZE ? size : at_ = std::clamp<int64_t>(from + offset, 0, size);
     }
 
@@ -103,20 +92,18 @@ TEST(PlaybackTest, StuckReadHoldsNoPictureWaitPastItsBound) {
     EXPECT_GE(times.start, shownUntil) << "never back to an earlier picture";
 }
 
-// Until the card's reports steer the clock, or a generous while.
-bool FollowsSound(Playback& playback) {
-    for (int i = 0; i < 1000 && !playback.ClockFollowsSound(); ++i) {
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    return playback.ClockFollowsSound();
-}
-
 // While nobody takes pictures (a message box open) the sound and the clock go on, and the next
 // picture is one still due; after a seek the sound starts with its picture.
 TEST(PlaybackTest, TheSoundCardDrivesTheClock) {
     std::shared_ptr<Playback> playback = Playback::Create();
     ASSERT_EQ(S_OK, playback->Open(SoundAndPicture(), true, true));
     ASSERT_TRUE(playback->HasSound());
+    auto FollowsSound = [](Playback& playback) {  // or not, after a generous while
+        for (int i = 0; i < 1000 && !playback.ClockFollowsSound(); ++i) {
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        return playback.ClockFollowsSound();
+    };
     playback->SetRunning(true);
     EXPECT_TRUE(FollowsSound(*playback));
     std::this_thread::sleep_for(milliseconds(1200));

@@ -44,17 +44,19 @@ std::string Movie(const std::vector<std::string>& options) {
         return path;
     }
     std::string part = path + ".part" + std::to_string(getpid());  // never seen half-written
-    std::vector<std::string> args = options;
-    args.insert(args.end(), {"--out", part});
-    moviemaker::MovieSettings settings;
-    bool help = false;
     std::string why;
-    av_log_set_level(std::min(av_log_get_level(), AV_LOG_ERROR));  // no encoder banners
-    EXPECT_TRUE(moviemaker::ParseOptions(args, &settings, &help, &why) &&
-                moviemaker::WriteMovie(settings, &why))
-        << why;
+    EXPECT_TRUE(MakeMovie(options, part, &why)) << why;
     fs::rename(part, path);
     return path;
+}
+
+bool MakeMovie(std::vector<std::string> options, const std::string& out, std::string* why) {
+    options.insert(options.end(), {"--out", out});
+    moviemaker::MovieSettings settings;
+    bool help = false;
+    av_log_set_level(std::min(av_log_get_level(), AV_LOG_ERROR));  // no encoder banners
+    return moviemaker::ParseOptions(options, &settings, &help, why) &&
+           moviemaker::WriteMovie(settings, why);
 }
 
 std::vector<Picture> SourcePictures(const std::string& path) {

@@ -1,6 +1,5 @@
-// Shared by the stream tests: movies made by the movie maker's code (once per build for every
-// test process), the pictures the movie source makes of a file, and the stream opened as the
-// intro opens it, every COM object checked gone at the end.
+// Shared by the stream tests: movies made by the movie maker's code, the pictures the movie
+// source makes of a file, and the stream opened as the intro opens it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,7 +14,8 @@ using com::ComPtr;
 using test::FakeSurface;
 constexpr STREAM_TIME kFrame = 400'000;  // 25 pictures a second
 
-std::string Movie(const std::vector<std::string>& vrelmovieOptions);
+std::string Movie(const std::vector<std::string>& vrelmovieOptions);  // made once per build
+bool MakeMovie(std::vector<std::string> vrelmovieOptions, const std::string& out, std::string* why);
 inline std::string SoundAndPicture() {  // 320 x 240, 50 pictures, MPEG-1 + MP2 in MPEG-PS
     return Movie({"--seconds", "2"});
 }
@@ -25,10 +25,6 @@ inline std::string PictureOnly() {
 std::string Scratch(const std::string& name);  // in a folder of its own, removed at exit
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
-// Runs the ffmpeg program with these arguments (for what the movie maker does not write).
-inline void Ffmpeg(const std::string& arguments) {
-    ASSERT_EQ(0, std::system(("ffmpeg -v error -y " + arguments).c_str())) << arguments;
-}
 
 struct Picture {
     StreamTicks start;
@@ -43,8 +39,8 @@ int MarkerIn(FakeSurface* surface, const RECT& rect);  // -1: none
 
 class StreamTest : public ::testing::Test {
   protected:
-    void SetUp() override;  // DirectDraw with the display at 640 x 480 x 32
-    void TearDown() override;
+    void SetUp() override;     // DirectDraw with the display at 640 x 480 x 32
+    void TearDown() override;  // checks that every COM object is gone
     // Initialize, the picture on IDirectDraw3, the sound on the default renderer (unless not
     // withSound), OpenFile: the first failure. Fills `stream` and `video`.
     HRESULT Open(const std::string& path, bool withSound = true);
