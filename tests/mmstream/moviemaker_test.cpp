@@ -1,5 +1,5 @@
-// The movie maker's library: its frame marker read back at any size (and nothing else read as
-// one), and the same bytes for the same options. What its movies show: the movie source's test.
+// The movie maker's library: its frame marker read back at any size (and a flash read as
+// none), and the same bytes for the same options. What its movies show: the movie source's test.
 #include "stream_support.h"
 #include "tools/moviemaker/frame_marker.h"
 
@@ -8,7 +8,7 @@ namespace {
 
 using moviemaker::ReadFrameMarker;
 
-TEST(FrameMarkerTest, ReadsBackAtAnySizeAndNothingElseReadsAsOne) {
+TEST(FrameMarkerTest, ReadsBackAtAnySizeAndAFlashReadsAsNone) {
     for (auto [width, height, index] :
          {std::tuple{320, 240, 749}, {176, 144, 65535}, {64, 48, 0}}) {
         std::vector<uint32_t> pixels(width * height, 0x808080);

@@ -144,7 +144,7 @@ TEST_F(StreamTest, FormatsOpenAtTheirSizeAndSeekToEachPicture) {
 }
 
 // The intro's loop: each picture with its own index and times, none before its time, in order;
-// then the end, which leaves the stream running until it is stopped.
+// then the end, which leaves the stream running.
 TEST_F(StreamTest, PlayingDeliversEachPictureInOrderAtItsTimeThenTheEnd) {
     ASSERT_EQ(S_OK, Open(SoundAndPicture()));
     ComPtr<FakeSurface> surface = Xrgb(320, 240);
