@@ -1,0 +1,123 @@
+// Behind the stream: the pictures the movie source makes of a file whatever its timestamps do,
+// the playback on a disk that stops answering, and the clock on the (dummy) sound card.
+#include <thread>
+
+#include "runtime/mmstream/playback.h"
+#include "stream_support.h"
+
+namespace vrel::mmstream::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+// Picture n at n frame times showing n, a white flash each second; a second movie joined on
+// (counting from 0 again) follows on from the first's 50 pictures, its first maybe lost.
+TEST(MovieSourceTest, PicturesFollowOnWhateverTheFilesTimestampsDo) {
+    WriteAll(Scratch("joined"),
+             ReadAll(PictureOnly()) +
+                 ReadAll(Movie({"--size", "160x120", "--seconds", "1", "--no-audio"})));
+    for (auto [path, least, most, fps, restarts] :
+         {std::tuple{SoundAndPicture(), 50, 50, 25, 0},
+          {Movie({"--seconds", "2", "--codec", "h264"}), 50, 50, 25, 0},
+          {Movie({"--seconds", "2", "--codec", "mpeg4", "--fps", "30"}), 60, 60, 30, 0},
+          {Scratch("joined"), 74, 75, 25, 1}}) {
+        std::vector<Picture> pictures = SourcePictures(path);
+        EXPECT_TRUE(static_cast<int>(pictures.size()) >= least &&
+                    static_cast<int>(pictures.size()) <= most)
+            << path;
+        for (int n = 0, restart = 0; n < static_cast<int>(pictures.size()); ++n) {
+            const Picture& p = pictures[n];
+            EXPECT_TRUE(n == 0 || p.start > pictures[n - 1].start) << path;
+            restart += n > 0 && p.marker < pictures[n - 1].marker;
+            EXPECT_LE(restart, restarts) << path << " " << n;
+            EXPECT_EQ(TicksFrom(p.marker + 50 * restart, {1, fps}), p.start) << path << " " << n;
+            EXPECT_EQ(p.marker % fps == 0, p.flash) << path << " " << n;
+        }
+    }
+}
+
+// A disk that stops answering: while held, reads wait (20 s at most: a test gone wrong fails).
+class StallingBytes final : public MovieBytes {
+  public:
+    explicit StallingBytes(std::string data) : data_(std::move(data)) {}
+    std::atomic<bool> holding{false};
+    int Read(uint8_t* buffer, int size) override {
+        for (int i = 0; holding && i < 20'000; ++i) {
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+        int n = static_cast<int>(std::min<size_t>(size, data_.size() - at_));
+        std::memcpy(buffer, data_.data() + at_, n);
+        at_ += n;
+        return n > 0 ? n : AVERROR_EOF;
+    }
+    int64_t Seek(int64_t offset, int whence) override {
+        int64_t size = static_cast<int64_t>(data_.size());
+        int64_t from = (whence & ~AVSEEK_FORCE) == SEEK_CUR ? static_cast<int64_t>(at_) : 0;
+        return whence & AVSEEK_SIZE ? size : at_ = std::clamp<int64_t>(from + offset, 0, size);
+    }
+
+  private:
+    const std::string data_;
+    size_t at_ = 0;
+};
+
+// The decoder stuck on a read: a wait for the next picture gives up 1 s after it was due (the
+// caller shows its picture again and gets back to its messages), the next wait takes its whole
+// second again, and playing goes on once the disk answers.
+TEST(PlaybackTest, StuckReadHoldsNoPictureWaitPastItsBound) {
+    auto owned = std::make_unique<StallingBytes>(ReadAll(Movie({"--seconds", "4", "--no-audio"})));
+    StallingBytes* disk = owned.get();
+    std::shared_ptr<Playback> playback = Playback::Create();
+    ASSERT_EQ(S_OK, playback->Open("stuck.mpg", true, false, std::move(owned)));
+    playback->SetRunning(true);
+    disk->holding = true;
+    FramePtr picture(av_frame_alloc());
+    QueuedFrame times{};
+    StreamTicks shownUntil{0};
+    Playback::Next next = Playback::Next::Frame;
+    for (int i = 0; i < 300 && next == Playback::Next::Frame; ++i) {
+        av_frame_unref(picture.get());
+        next = playback->NextFrame(picture.get(), &times);
+        shownUntil = next == Playback::Next::Frame ? times.End() : shownUntil;
+    }
+    ASSERT_EQ(Playback::Next::Stalled, next);
+    EXPECT_GE(playback->Time() - shownUntil, milliseconds(950));
+    EXPECT_LT(playback->Time() - shownUntil, milliseconds(2500)) << "waited well past 1 s";
+    EXPECT_EQ(Playback::Next::Stalled, playback->NextFrame(picture.get(), &times));
+    EXPECT_GE(playback->Time() - shownUntil, milliseconds(1950)) << "answered at once: a spin";
+    disk->holding = false;
+    av_frame_unref(picture.get());
+    ASSERT_EQ(Playback::Next::Frame, playback->NextFrame(picture.get(), &times));
+    EXPECT_GE(times.start, shownUntil) << "never back to an earlier picture";
+}
+
+// While nobody takes pictures (a message box open) the sound and the clock go on, and the next
+// picture is one still due; after a seek the sound starts with its picture.
+TEST(PlaybackTest, TheSoundCardDrivesTheClock) {
+    std::shared_ptr<Playback> playback = Playback::Create();
+    ASSERT_EQ(S_OK, playback->Open(SoundAndPicture(), true, true));
+    ASSERT_TRUE(playback->HasSound());
+    auto followsSound = [](Playback& playback) {  // or not, after a generous while
+        for (int i = 0; i < 1000 && !playback.ClockFollowsSound(); ++i) {
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        return playback.ClockFollowsSound();
+    };
+    playback->SetRunning(true);
+    EXPECT_TRUE(followsSound(*playback));
+    std::this_thread::sleep_for(milliseconds(1200));
+    EXPECT_TRUE(followsSound(*playback)) << "the sound ran dry";
+    FramePtr picture(av_frame_alloc());
+    QueuedFrame times{};
+    StreamTicks asked = playback->Time();
+    ASSERT_EQ(Playback::Next::Frame, playback->NextFrame(picture.get(), &times));
+    EXPECT_GT(times.End(), asked) << "a picture over before it was asked for";
+    playback->SetRunning(false);
+    playback->Seek(StreamTicks(12'000'000));
+    playback->SetRunning(true);
+    EXPECT_TRUE(followsSound(*playback));
+    EXPECT_GE(playback->Time(), StreamTicks(12'000'000)) << "the sound did not move along";
+}
+
+}  // namespace
+}  // namespace vrel::mmstream::testing
