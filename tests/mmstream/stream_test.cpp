@@ -7,19 +7,100 @@
 #include <filesystem>
 #include <thread>
 
+#include "common/fake_surface.h"
+#include "platform/mmstream.h"
 #include "runtime/mmstream/mmstream_runtime.h"
 #include "stream_support.h"
+#include "tools/moviemaker/frame_marker.h"
 #include "tools/moviemaker/picture.h"
 
 namespace vrel::mmstream::testing {
 namespace {
 
+using com::ComPtr;
+using test::FakeSurface;
 using test::RgbFormat;
+constexpr STREAM_TIME kFrame = 400'000;  // 25 pictures a second
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 constexpr int kSkippable = 25;  // of 50 pictures, late for a sanitizer's slowness
 #else
 constexpr int kSkippable = 5;
 #endif
+
+ComPtr<FakeSurface> Xrgb(int width, int height) {
+    return ComPtr<FakeSurface>(
+        new FakeSurface(width, height, RgbFormat(32, 0xFF0000, 0xFF00, 0xFF)));
+}
+
+int MarkerIn(FakeSurface* surface, const RECT& rect) {  // -1: none
+    return moviemaker::ReadFrameMarker(&surface->At<uint32_t>(rect.left, rect.top),
+                                       rect.right - rect.left, rect.bottom - rect.top,
+                                       surface->pitch / 4);
+}
+
+// DirectDraw with the display at 640 x 480 x 32; at the end every COM object must be gone.
+class StreamTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        liveAtStart_ = com::LiveObjects::Count();
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ComPtr<IDirectDrawFactory> factory;
+        ComPtr<IDirectDraw> dd;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_DirectDrawFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IDirectDrawFactory,
+                                         reinterpret_cast<void**>(factory.Put())));
+        ASSERT_EQ(DD_OK,
+                  factory->CreateDirectDraw(nullptr, nullptr, DDSCL_NORMAL, 0, nullptr, dd.Put()));
+        ASSERT_EQ(DD_OK, dd->QueryInterface(IID_IDirectDraw3, reinterpret_cast<void**>(dd3.Put())));
+        ASSERT_EQ(DD_OK, dd->SetDisplayMode(640, 480, 32));
+    }
+    void TearDown() override {
+        video.Reset();
+        stream.Reset();
+        dd3.Reset();
+        CoUninitialize();
+        EXPECT_EQ(liveAtStart_, com::LiveObjects::Count()) << "COM objects left alive";
+    }
+
+    // As the intro opens a movie (the sound on the default renderer unless not withSound): the
+    // first failure. Fills `stream` and `video`.
+    HRESULT Open(const std::string& path, bool withSound = true) {
+        ComPtr<IMediaStream> media;
+        HRESULT hr =
+            CoCreateInstance(CLSID_AMMultiMediaStream, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IAMMultiMediaStream, reinterpret_cast<void**>(stream.Put()));
+        if (FAILED(hr) || FAILED(hr = stream->Initialize(STREAMTYPE_READ, 0, nullptr)) ||
+            FAILED(hr = stream->AddMediaStream(dd3.Get(), &MSPID_PrimaryVideo, 0, media.Put())) ||
+            FAILED(hr = media->QueryInterface(IID_IDirectDrawMediaStream,
+                                              reinterpret_cast<void**>(video.Put()))) ||
+            (withSound && FAILED(hr = stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio,
+                                                             AMMSF_ADDDEFAULTRENDERER, nullptr)))) {
+            return hr;
+        }
+        return stream->OpenFile(std::filesystem::path(path).u16string().c_str(), 0);
+    }
+    // A sample on the whole surface, from `from` (or `video`).
+    ComPtr<IDirectDrawStreamSample> Sample(IDirectDrawSurface* surface,
+                                           IDirectDrawMediaStream* from = nullptr) {
+        ComPtr<IDirectDrawStreamSample> sample;
+        EXPECT_EQ(S_OK,
+                  (from ? from : video.Get())->CreateSample(surface, nullptr, 0, sample.Put()));
+        return sample;
+    }
+    static HRESULT Update(IDirectDrawStreamSample* sample) {  // the intro's: it waits
+        return sample->Update(0, nullptr, nullptr, 0);
+    }
+    STREAM_TIME Time() {
+        STREAM_TIME time = -1;
+        EXPECT_EQ(S_OK, stream->GetTime(&time));
+        return time;
+    }
+
+    ComPtr<IDirectDraw3> dd3;
+    ComPtr<IAMMultiMediaStream> stream;
+    ComPtr<IDirectDrawMediaStream> video;
+    long liveAtStart_ = 0;
+};
 
 // In order on one stream; a call that fails leaves the stream as it was.
 TEST_F(StreamTest, SetUpCallsAnswerInEveryOrder) {
