@@ -1,32 +1,13 @@
 // The commands the intro's window takes (and the menu that names them), and its teardown.
 #include "app/commands.h"
 #include "app/shutdown.h"
-#include "present/frame_step.h"
 #include "runtime/com/com_runtime.h"
 #include "tests/intro/intro_support.h"
 
 namespace intro_test {
 namespace {
 
-// Pseudo-commands for the table: a frame step, losing and regaining activation, destroying
-// the window, confirming Exit, and a stream that will refuse to run.
-constexpr WPARAM F = 1, INACTIVE = 2, ACTIVE = 3, DESTROY = 4, EXIT_YES = 5, NO_RUN = 6;
-
-class Commands : public IntroTest {
-  protected:
-    void Apply(WPARAM step) {
-        exitAnswer = step == EXIT_YES ? IDYES : IDNO;
-        if (step == NO_RUN) {
-            W().faults["stream.SetState(RUN)"] = E_FAIL;
-        } else if (step == F) {
-            RenderFrame();
-        } else if (step == INACTIVE || step == ACTIVE) {
-            Send(WM_ACTIVATE, step == ACTIVE ? WA_ACTIVE : WA_INACTIVE);
-        } else {
-            Send(step == DESTROY ? WM_DESTROY : WM_COMMAND, step == EXIT_YES ? IDM_EXIT : step);
-        }
-    }
-};
+using Commands = IntroTest;
 
 const char kAbout[] =
     "About: This application uses multimedia streaming to render a video file to a DirectDraw "
@@ -37,11 +18,7 @@ const char kAbout[] =
 TEST_F(Commands, EachCommandInEachState) {
     const std::vector<WPARAM> nothing, playing = {IDM_OPEN, F, F, F},
                                        paused = {IDM_OPEN, F, F, F, IDM_PAUSE};
-    const struct {
-        std::vector<WPARAM> before;
-        WPARAM command;
-        std::string outcome;
-    } rows[] = {
+    Check({
         {nothing, IDM_OPEN, "active loaded | stream 1 runs at 0"},
         {nothing, IDM_START, "Error: Please select a movie file first."},
         {nothing, IDM_PAUSE, ""},
@@ -65,18 +42,7 @@ TEST_F(Commands, EachCommandInEachState) {
         {{IDM_OPEN, F, F, F, IDM_PAUSE, IDM_STOP}, IDM_START, "active loaded | stream 1 runs at 0"},
         {{NO_RUN}, IDM_OPEN, "active loaded | quit"},  // ends without a word
         {{IDM_OPEN, F, F, F, IDM_STOP, NO_RUN}, IDM_START, "active loaded | quit"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.before) + " then " + std::to_string(row.command));
-        Restart();
-        StartDisplay();
-        for (WPARAM step : row.before) {
-            Apply(step);
-        }
-        Mark();
-        Apply(row.command);
-        EXPECT_EQ(Describe(), row.outcome);
-    }
+    });
 }
 
 // Destroying the window gives back every object, the stream's first (a released stream
@@ -85,7 +51,7 @@ TEST_F(Commands, EachCommandInEachState) {
 TEST_F(Commands, DestroyingTheWindowGivesBackEverythingInOrder) {
     ASSERT_EQ(CoInitialize(nullptr), S_OK);  // an outer initialisation, which must stay
     Play();
-    RenderFrame();  // makes the font, which teardown deletes
+    Apply(F);  // makes the font, which teardown deletes
     Mark();
     Send(WM_DESTROY, 0);
     const std::vector<std::string> released = {

@@ -10,6 +10,7 @@
 #include "common/surface_double_base.h"
 #include "display/display_setup.h"
 #include "present/color_table.h"
+#include "present/frame_step.h"
 #include "runtime/com/com_runtime.h"
 #include "runtime/com/unknown.h"
 #include "runtime/gdi/font_cache.h"
@@ -412,6 +413,37 @@ void IntroTest::StartDisplay() {
     g_app.mainWindow = CreateWindowExA(WS_EX_TOPMOST, "intro", "intro", WS_POPUP | WS_VISIBLE, 100,
                                        50, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(InitDirectDraw(), S_OK);
+}
+
+void IntroTest::Apply(WPARAM step) {
+    static const std::map<WPARAM, std::pair<std::string, HRESULT>> faults = {
+        {NO_RUN, {"stream.SetState(RUN)", E_FAIL}}, {IDLE, {"sample.Update", MS_E_NOTRUNNING}},
+        {END, {"sample.Update", MS_S_ENDOFSTREAM}}, {BROKEN, {"sample.Update", E_FAIL}},
+        {NO_DC, {"offscreen.GetDC", S_FALSE}},      {LOST, {"primary.Blt", DDERR_SURFACELOST}}};
+    exitAnswer = step == EXIT_YES ? IDYES : IDNO;
+    if (const auto fault = faults.find(step); fault != faults.end()) {
+        W().faults[fault->second.first] = fault->second.second;
+    } else if (step == F) {
+        RenderFrame();
+    } else if (step == INACTIVE || step == ACTIVE) {
+        Send(WM_ACTIVATE, step == ACTIVE ? WA_ACTIVE : WA_INACTIVE);
+    } else {
+        Send(step == DESTROY ? WM_DESTROY : WM_COMMAND, step == EXIT_YES ? IDM_EXIT : step);
+    }
+}
+
+void IntroTest::Check(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.before) + " then " + std::to_string(row.step));
+        Restart();
+        StartDisplay();
+        for (WPARAM step : row.before) {
+            Apply(step);
+        }
+        Mark();
+        Apply(row.step);
+        EXPECT_EQ(Describe(), row.outcome);
+    }
 }
 
 std::string IntroTest::Describe() {

@@ -33,6 +33,18 @@ struct World {
 };
 World& W();
 
+// Steps for the tables beside the menu's commands: a frame, losing and regaining activation,
+// confirming Exit, destroying the window; and faults for what comes after: a stream that
+// will not run, a sample that finds it stopped, at its end or broken, no context, a lost blit.
+constexpr WPARAM F = 1, INACTIVE = 2, ACTIVE = 3, EXIT_YES = 4, DESTROY = 5, NO_RUN = 6, IDLE = 7,
+                 END = 8, BROKEN = 9, NO_DC = 10, LOST = 11;
+
+struct Row {
+    std::vector<WPARAM> before;  // the steps that bring the intro there
+    WPARAM step;
+    std::string outcome;  // Describe() after the step
+};
+
 class IntroTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -52,6 +64,8 @@ class IntroTest : public ::testing::Test {
         W().calls.clear();
         W().boxes.clear();
     }
+    void Apply(WPARAM step);
+    void Check(const std::vector<Row>& rows);  // each on a fresh display
     // The intro's state in a line: "active paused loaded | stream <n> runs|stopped at <frame>
     // | shown <blits> | <boxes> | quit", leaving out what is not so.
     static std::string Describe();

@@ -1,6 +1,5 @@
 // The frame step: the next frame, the text over it in the colour cycle's next colour, the
 // movie stretched onto the window; and what every other outcome of a step does.
-#include "app/shutdown.h"
 #include "present/frame_step.h"
 #include "tests/intro/intro_support.h"
 
@@ -31,34 +30,20 @@ TEST_F(FrameStep, EachFrameDrawsTheTextInTheNextColourAndStretchesTheMovieOverTh
     EXPECT_EQ(W().calls.back(), "primary.Blt(100,50,740,530<-0,0,320,240)");
 }
 
+// Each outcome of a step, one movie frame in: a stream found stopped is paused, not over
+// (Start carries on); its end or a broken stream quits, keeping every object for process
+// exit; a failed context or blit shows its box and tears down; after teardown nothing is
+// touched.
 TEST_F(FrameStep, EachOutcomeOfAStep) {
-    const struct {
-        std::string fault;  // or a situation: "stopped", "torn down"
-        HRESULT result;
-        const char* outcome;
-    } rows[] = {
-        {"", S_OK, "active loaded | stream 1 runs at 1 | shown 1"},
-        {"stopped", S_OK, "loaded | stream 1 stopped at 0"},  // Start carries on
-        {"sample.Update", MS_S_ENDOFSTREAM, "loaded | stream 1 stopped at 0 | quit"},  // all kept
-        {"sample.Update", E_FAIL, "loaded | stream 1 stopped at 0 | quit"},
-        {"offscreen.GetDC", S_FALSE, "active loaded | Error: getdc failed | quit"},  // not DD_OK
-        {"primary.Blt", DDERR_SURFACELOST, "active loaded | shown 1 | Error: Blt failed | quit"},
-        {"torn down", S_OK, "active loaded | quit"},  // nothing is touched
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.fault);
-        Restart();
-        Play();
-        W().faults[row.fault] = row.result;
-        if (row.fault == "stopped") {
-            g_app.mmStream->SetState(STREAMSTATE_STOP);
-        } else if (row.fault == "torn down") {
-            Shutdown();
-        }
-        Mark();
-        RenderFrame();
-        EXPECT_EQ(Describe(), row.outcome);
-    }
+    Check({
+        {{IDM_OPEN}, F, "active loaded | stream 1 runs at 1 | shown 1"},
+        {{IDM_OPEN, IDLE}, F, "loaded | stream 1 runs at 0"},
+        {{IDM_OPEN, END}, F, "loaded | stream 1 stopped at 0 | quit"},
+        {{IDM_OPEN, BROKEN}, F, "loaded | stream 1 stopped at 0 | quit"},
+        {{IDM_OPEN, NO_DC}, F, "active loaded | Error: getdc failed | quit"},  // S_FALSE
+        {{IDM_OPEN, LOST}, F, "active loaded | shown 1 | Error: Blt failed | quit"},
+        {{IDM_OPEN, DESTROY}, F, "active loaded | quit"},
+    });
 }
 
 }  // namespace
