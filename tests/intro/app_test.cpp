@@ -50,7 +50,8 @@ TEST_F(Commands, EachCommandInEachState) {
 // COM initialisation. A second teardown gives back nothing and leaves COM alone.
 TEST_F(Commands, DestroyingTheWindowGivesBackEverythingInOrder) {
     ASSERT_EQ(CoInitialize(nullptr), S_OK);  // an outer initialisation, which must stay
-    Play();
+    StartDisplay();
+    Apply(IDM_OPEN);
     Apply(F);  // makes the font, which teardown deletes
     Mark();
     Send(WM_DESTROY, 0);

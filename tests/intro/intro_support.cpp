@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "app/commands.h"
 #include "app/main.h"
 #include "app/shutdown.h"
 #include "common/surface_double_base.h"
@@ -316,9 +315,7 @@ class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
     HRESULT STDMETHODCALLTYPE AddMediaStream(IUnknown* object, const MSPID* purpose, DWORD flags,
                                              IMediaStream**) override {
         const std::string kind = *purpose == MSPID_PrimaryVideo ? "video," : "audio,";
-        const std::string on = object == nullptr             ? "null,"
-                               : object == g_app.directDraw3 ? "dd3,"
-                                                             : "another,";
+        const char* on = object == g_app.directDraw3 ? "dd3," : object ? "another," : "null,";
         return Call("stream.AddMediaStream(" + kind + on + std::to_string(flags) + ")");
     }
     HRESULT STDMETHODCALLTYPE OpenFile(LPCWSTR name, DWORD) override {
@@ -433,16 +430,16 @@ void IntroTest::Apply(WPARAM step) {
 }
 
 void IntroTest::Check(const std::vector<Row>& rows) {
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.before) + " then " + std::to_string(row.step));
+    for (const auto& [before, step, outcome] : rows) {
+        SCOPED_TRACE(testing::PrintToString(before) + " then " + std::to_string(step));
         Restart();
         StartDisplay();
-        for (WPARAM step : row.before) {
-            Apply(step);
+        for (WPARAM earlier : before) {
+            Apply(earlier);
         }
         Mark();
-        Apply(row.step);
-        EXPECT_EQ(Describe(), row.outcome);
+        Apply(step);
+        EXPECT_EQ(Describe(), outcome);
     }
 }
 

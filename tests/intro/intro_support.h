@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/app_state.h"
@@ -39,11 +40,8 @@ World& W();
 constexpr WPARAM F = 1, INACTIVE = 2, ACTIVE = 3, EXIT_YES = 4, DESTROY = 5, NO_RUN = 6, IDLE = 7,
                  END = 8, BROKEN = 9, NO_DC = 10, LOST = 11;
 
-struct Row {
-    std::vector<WPARAM> before;  // the steps that bring the intro there
-    WPARAM step;
-    std::string outcome;  // Describe() after the step
-};
+// The steps that bring the intro there, the step, and Describe() after it.
+using Row = std::tuple<std::vector<WPARAM>, WPARAM, std::string>;
 
 class IntroTest : public ::testing::Test {
   protected:
@@ -54,10 +52,6 @@ class IntroTest : public ::testing::Test {
         SetUp();
     }
     void StartDisplay();  // the intro's window at (100, 50) as g_app.mainWindow; display setup
-    void Play() {
-        StartDisplay();
-        Send(WM_COMMAND, IDM_OPEN);
-    }
     void Send(UINT message, WPARAM wParam) { SendMessageA(g_app.mainWindow, message, wParam, 0); }
     // Forgets the calls and boxes so far, so Describe tells only what comes after.
     void Mark() {

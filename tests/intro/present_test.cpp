@@ -12,19 +12,18 @@ using FrameStep = IntroTest;
 // red, magenta and back, in steps of 8 up to 248; "Kestrum ist doof" from (10, 10), with no
 // background of its own. The movie's corner is stretched onto the client area on the screen.
 TEST_F(FrameStep, EachFrameDrawsTheTextInTheNextColourAndStretchesTheMovieOverTheWindow) {
-    const struct {
-        int frame;
-        uint32_t colour;  // 0x00RRGGBB
-    } expected[] = {{1, 0x0000F8},   {2, 0x0008F8},   {32, 0x00F8F8}, {33, 0x00F8F8},
-                    {34, 0x00F8F0},  {64, 0x00F800},  {96, 0xF8F800}, {128, 0xF80000},
-                    {160, 0xF800F8}, {192, 0x0000F8}, {194, 0x0008F8}};
-    Play();
+    const std::map<int, uint32_t> colours = {{1, 0x0000F8},   {2, 0x0008F8},   {32, 0x00F8F8},
+                                             {33, 0x00F8F8},  {34, 0x00F8F0},  {64, 0x00F800},
+                                             {96, 0xF8F800},  {128, 0xF80000}, {160, 0xF800F8},
+                                             {192, 0x0000F8}, {194, 0x0008F8}};  // 0xRRGGBB
+    StartDisplay();
+    Apply(IDM_OPEN);
     for (int frame = 1; frame <= 194; ++frame) {
         RenderFrame();
     }
     ASSERT_EQ(W().ink.size(), 194u);
-    for (const auto& e : expected) {
-        EXPECT_EQ(W().ink[e.frame - 1], e.colour) << "frame " << e.frame;
+    for (const auto& [frame, colour] : colours) {
+        EXPECT_EQ(W().ink[frame - 1], colour) << "frame " << frame;
     }
     EXPECT_TRUE(W().textFrom >= 10 && W().textFrom <= 13 && W().textTo > 120 && W().textTo < 200);
     EXPECT_EQ(W().calls.back(), "primary.Blt(100,50,740,530<-0,0,320,240)");

@@ -36,11 +36,7 @@ TEST_F(StartUp, SetsUpTheDisplayAndPlaysTheMovieWithItsSoundIntoTheOffscreenSurf
 // so the posted Open fails too, its box unseen.
 TEST_F(StartUp, EachFailingStepShowsItsBoxAndTheRunEnds) {
     const char kBind[] = "Error: Initialization failure in InitRenderToSurface";
-    const struct {
-        const char* fault;
-        HRESULT result;
-        const char* outcome;
-    } rows[] = {
+    const std::tuple<const char*, HRESULT, const char*> rows[] = {
         {"window", E_FAIL, "Error: Couldn't create window."},  // the class name is taken
         {"ddclass.CreateInstance", REGDB_E_CLASSNOTREG, "Error: Couldn't create DirectDrawFactory"},
         {"factory.CreateDirectDraw", DDERR_GENERIC, "Error: Couldn't create DirectDraw object"},
@@ -65,19 +61,19 @@ TEST_F(StartUp, EachFailingStepShowsItsBoxAndTheRunEnds) {
         {"ddStream.GetFormat", MS_E_NOSTREAM, kBind},
         {"ddStream.CreateSample", DDERR_INVALIDRECT, kBind},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.fault);
+    for (const auto& [fault, result, outcome] : rows) {
+        SCOPED_TRACE(fault);
         Restart();
-        W().faults[row.fault] = row.result;
-        if (std::string(row.fault) == "window") {
+        W().faults[fault] = result;
+        if (std::string(fault) == "window") {
             WNDCLASSA taken = {};
             taken.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
             taken.lpszClassName = "Vrel Roru Intro by Tarrow/Senmar";
             RegisterClassA(&taken);
         }
         EXPECT_EQ(WinMain(nullptr, nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT), 0);
-        EXPECT_EQ(Describe(), row.outcome);
-        EXPECT_EQ(W().streamInBox, row.outcome == std::string(kBind));
+        EXPECT_EQ(Describe(), outcome);
+        EXPECT_EQ(W().streamInBox, outcome == std::string(kBind));
     }
 }
 
