@@ -44,6 +44,13 @@ HRESULT Call(const std::string& call) {
     return S_OK;
 }
 
+// Hands out a new object, made only when `result` says the call succeeded.
+template <typename Out, typename Make>
+HRESULT Hand(HRESULT result, Out** out, Make make) {
+    *out = SUCCEEDED(result) ? make() : nullptr;
+    return result;
+}
+
 // ---- The not-implemented bases: every method no double plays answers E_NOTIMPL. ----
 
 #define NOT_PLAYED(method, ...)                              \
@@ -220,10 +227,8 @@ class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
     using Double::Double;
     // IDirectDraw3 is an object of its own, so that its release shows apart from this one's.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        const HRESULT result =
-            iid == IID_IDirectDraw3 ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
-        *out = SUCCEEDED(result) ? static_cast<IDirectDraw3*>(new DirectDraw("dd3")) : nullptr;
-        return result;
+        return Hand(iid == IID_IDirectDraw3 ? Call(name_ + ".QueryInterface") : E_NOINTERFACE, out,
+                    [] { return static_cast<IDirectDraw3*>(new DirectDraw("dd3")); });
     }
     HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD width, DWORD height, DWORD bits) override {
         return Call(name_ + ".SetDisplayMode(" + std::to_string(width) + "," +
@@ -236,17 +241,14 @@ class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
                                          : "offscreen," + std::to_string(desc->dwWidth) + "x" +
                                                std::to_string(desc->dwHeight) + "x" +
                                                std::to_string(desc->ddpfPixelFormat.dwRGBBitCount);
-        const HRESULT result = Call(name_ + ".CreateSurface(" + made + ")");
-        *surface = FAILED(result) ? nullptr
-                   : primary      ? new Surface("primary", kScreenWidth, kScreenHeight)
-                                  : new Surface("offscreen", desc->dwWidth, desc->dwHeight);
-        return result;
+        return Hand(Call(name_ + ".CreateSurface(" + made + ")"), surface, [&] {
+            return primary ? new Surface("primary", kScreenWidth, kScreenHeight)
+                           : new Surface("offscreen", desc->dwWidth, desc->dwHeight);
+        });
     }
     HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* clipper,
                                             IUnknown*) override {
-        const HRESULT result = Call(name_ + ".CreateClipper");
-        *clipper = SUCCEEDED(result) ? new Clipper() : nullptr;
-        return result;
+        return Hand(Call(name_ + ".CreateClipper"), clipper, [] { return new Clipper(); });
     }
 };
 
@@ -255,9 +257,8 @@ class Factory final : public Double<FactoryBase, IID_IDirectDrawFactory> {
     Factory() : Double("factory") {}
     HRESULT STDMETHODCALLTYPE CreateDirectDraw(GUID*, HWND, DWORD, DWORD, IUnknown*,
                                                IDirectDraw** directDraw) override {
-        const HRESULT result = Call("factory.CreateDirectDraw");
-        *directDraw = SUCCEEDED(result) ? new DirectDraw("dd") : nullptr;
-        return result;
+        return Hand(Call("factory.CreateDirectDraw"), directDraw,
+                    [] { return new DirectDraw("dd"); });
     }
 };
 
@@ -279,11 +280,9 @@ class MediaStream final : public Double<MediaStreamBase, IID_IMediaStream> {
     using Double::Double;
     // IDirectDrawMediaStream is an object of its own, so that its release shows apart.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        const HRESULT result =
-            iid == IID_IDirectDrawMediaStream ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
-        *out = SUCCEEDED(result) ? static_cast<MediaStreamBase*>(new MediaStream("ddStream"))
-                                 : nullptr;
-        return result;
+        const bool known = iid == IID_IDirectDrawMediaStream;
+        return Hand(known ? Call(name_ + ".QueryInterface") : E_NOINTERFACE, out,
+                    [] { return static_cast<MediaStreamBase*>(new MediaStream("ddStream")); });
     }
     HRESULT STDMETHODCALLTYPE GetFormat(DDSURFACEDESC* format, IDirectDrawPalette**, DDSURFACEDESC*,
                                         DWORD*) override {
@@ -294,9 +293,8 @@ class MediaStream final : public Double<MediaStreamBase, IID_IMediaStream> {
     HRESULT STDMETHODCALLTYPE CreateSample(IDirectDrawSurface* surface, const RECT* rect, DWORD,
                                            IDirectDrawStreamSample** sample) override {
         const std::string on = surface == g_app.offscreenSurface ? "offscreen," : "another,";
-        const HRESULT result = Call("ddStream.CreateSample(" + on + Text(*rect) + ")");
-        *sample = SUCCEEDED(result) ? new Sample() : nullptr;
-        return result;
+        return Hand(Call("ddStream.CreateSample(" + on + Text(*rect) + ")"), sample,
+                    [] { return new Sample(); });
     }
 };
 
@@ -323,9 +321,7 @@ class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
         return Call("stream.OpenFile(" + narrow + ")");
     }
     HRESULT STDMETHODCALLTYPE GetMediaStream(REFMSPID, IMediaStream** stream) override {
-        const HRESULT result = Call("stream.GetMediaStream");
-        *stream = SUCCEEDED(result) ? new MediaStream("video") : nullptr;
-        return result;
+        return Hand(Call("stream.GetMediaStream"), stream, [] { return new MediaStream("video"); });
     }
     HRESULT STDMETHODCALLTYPE SetState(STREAM_STATE state) override {
         const bool run = state == STREAMSTATE_RUN;
