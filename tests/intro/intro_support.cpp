@@ -138,8 +138,9 @@ class Double : public Base {
     }
     virtual ~Double() { vrel::com::LiveObjects::Destroyed(); }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = iid == kInterface ? static_cast<Base*>(this) : nullptr;
-        return *out != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
+        const HRESULT result = iid == kInterface ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
+        *out = SUCCEEDED(result) ? (AddRef(), static_cast<Base*>(this)) : nullptr;
+        return result;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -275,25 +276,19 @@ class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
     }
 };
 
-class MediaStream final : public Double<MediaStreamBase, IID_IMediaStream> {
+class MediaStream final : public Double<MediaStreamBase, IID_IDirectDrawMediaStream> {
   public:
-    using Double::Double;
-    // IDirectDrawMediaStream is an object of its own, so that its release shows apart.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        const bool known = iid == IID_IDirectDrawMediaStream;
-        return Hand(known ? Call(name_ + ".QueryInterface") : E_NOINTERFACE, out,
-                    [] { return static_cast<MediaStreamBase*>(new MediaStream("ddStream")); });
-    }
+    MediaStream() : Double("video") {}
     HRESULT STDMETHODCALLTYPE GetFormat(DDSURFACEDESC* format, IDirectDrawPalette**, DDSURFACEDESC*,
                                         DWORD*) override {
         format->dwWidth = 320;
         format->dwHeight = 240;
-        return Call("ddStream.GetFormat");
+        return Call("video.GetFormat");
     }
     HRESULT STDMETHODCALLTYPE CreateSample(IDirectDrawSurface* surface, const RECT* rect, DWORD,
                                            IDirectDrawStreamSample** sample) override {
         const std::string on = surface == g_app.offscreenSurface ? "offscreen," : "another,";
-        return Hand(Call("ddStream.CreateSample(" + on + Text(*rect) + ")"), sample,
+        return Hand(Call("video.CreateSample(" + on + Text(*rect) + ")"), sample,
                     [] { return new Sample(); });
     }
 };
@@ -321,7 +316,7 @@ class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
         return Call("stream.OpenFile(" + narrow + ")");
     }
     HRESULT STDMETHODCALLTYPE GetMediaStream(REFMSPID, IMediaStream** stream) override {
-        return Hand(Call("stream.GetMediaStream"), stream, [] { return new MediaStream("video"); });
+        return Hand(Call("stream.GetMediaStream"), stream, [] { return new MediaStream(); });
     }
     HRESULT STDMETHODCALLTYPE SetState(STREAM_STATE state) override {
         const bool run = state == STREAMSTATE_RUN;
@@ -428,7 +423,8 @@ void IntroTest::Apply(WPARAM step) {
 void IntroTest::Check(const std::vector<Row>& rows) {
     for (const auto& [before, step, outcome] : rows) {
         SCOPED_TRACE(testing::PrintToString(before) + " then " + std::to_string(step));
-        Restart();
+        TearDown();
+        SetUp();
         StartDisplay();
         for (WPARAM earlier : before) {
             Apply(earlier);

@@ -47,10 +47,6 @@ class IntroTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
-    void Restart() {
-        TearDown();
-        SetUp();
-    }
     void StartDisplay();  // the intro's window at (100, 50) as g_app.mainWindow; display setup
     void Send(UINT message, WPARAM wParam) { SendMessageA(g_app.mainWindow, message, wParam, 0); }
     // Forgets the calls and boxes so far, so Describe tells only what comes after.
@@ -65,8 +61,6 @@ class IntroTest : public ::testing::Test {
     static std::string Describe();
 
     int exitAnswer = IDNO;  // what the Quit box is answered with
-
-  private:
     long liveObjects_ = 0;
     size_t gdiHandles_ = 0;
 };

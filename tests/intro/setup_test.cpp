@@ -21,7 +21,7 @@ TEST_F(StartUp, SetsUpTheDisplayAndPlaysTheMovieWithItsSoundIntoTheOffscreenSurf
                                                "stream.AddMediaStream(video,dd3,0)",
                                                "stream.AddMediaStream(audio,null,1)",
                                                "stream.OpenFile(vrelfi.dat)",
-                                               "ddStream.CreateSample(offscreen,0,0,320,240)"};
+                                               "video.CreateSample(offscreen,0,0,320,240)"};
     std::vector<std::string> seen;
     std::copy_if(W().calls.begin(), W().calls.end(), std::back_inserter(seen), [&](auto& call) {
         return std::find(expected.begin(), expected.end(), call) != expected.end();
@@ -58,12 +58,13 @@ TEST_F(StartUp, EachFailingStepShowsItsBoxAndTheRunEnds) {
         {"stream.OpenFile", VFW_E_INVALID_FILE_FORMAT, "Error: File format not supported."},
         {"stream.GetMediaStream", MS_E_NOSTREAM, kBind},
         {"video.QueryInterface", E_NOINTERFACE, kBind},
-        {"ddStream.GetFormat", MS_E_NOSTREAM, kBind},
-        {"ddStream.CreateSample", DDERR_INVALIDRECT, kBind},
+        {"video.GetFormat", MS_E_NOSTREAM, kBind},
+        {"video.CreateSample", DDERR_INVALIDRECT, kBind},
     };
     for (const auto& [fault, result, outcome] : rows) {
         SCOPED_TRACE(fault);
-        Restart();
+        TearDown();
+        SetUp();
         W().faults[fault] = result;
         if (std::string(fault) == "window") {
             WNDCLASSA taken = {};
