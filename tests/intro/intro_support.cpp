@@ -1,5 +1,4 @@
-// The doubles (the DirectDrawEx factory, DirectDraw, surfaces drawn on through real device
-// contexts, the clipper; the multimedia stream, its video stream, the sample) and the fixture.
+// The doubles (the DirectDrawEx side and the multimedia stream's) and the fixture.
 #include "tests/intro/intro_support.h"
 
 #include <algorithm>
@@ -20,12 +19,10 @@
 namespace intro_test {
 namespace {
 
-constexpr uint32_t kMovie = 0x00102030;  // the colour of every movie frame
-constexpr uint32_t kNoInk = 0xFFFFFFFF;
+constexpr uint32_t kMovie = 0x00102030;     // the colour of every movie frame
 constexpr int kMovieFrames = 200;           // 320 x 240 each, enough for the colours to come round
 constexpr STREAM_TIME kFrameTime = 400000;  // 25 frames a second, in 100 ns units
-// The mode in force differs from the one asked for, so that the offscreen surface shows
-// where it takes its size and format from.
+// Not the mode asked for, so the offscreen surface shows where its size and format come from.
 constexpr DWORD kScreenWidth = 800, kScreenHeight = 600, kScreenBits = 16;
 
 std::string Text(const RECT& rect) {
@@ -36,12 +33,9 @@ std::string Text(const RECT& rect) {
 // Logs the call and answers the fault set for what it starts with, else S_OK.
 HRESULT Call(const std::string& call) {
     W().calls.push_back(call);
-    for (const auto& [start, result] : W().faults) {
-        if (!start.empty() && call.rfind(start, 0) == 0) {
-            return result;
-        }
-    }
-    return S_OK;
+    const auto fault =
+        std::ranges::find_if(W().faults, [&](auto& f) { return call.starts_with(f.first); });
+    return fault == W().faults.end() ? S_OK : fault->second;
 }
 
 // Hands out a new object, made only when `result` says the call succeeded.
@@ -128,8 +122,7 @@ struct SampleBase : IDirectDrawStreamSample {
     NOT_PLAYED(SetRect, const RECT*)
 };
 
-// A double's identity: its name, a reference count among the runtime's live objects, and
-// the one interface it answers to. Its end is logged as "<name>.Release".
+// A double: a name, a count among the runtime's live objects, one interface; "<name>.Release".
 template <typename Base, const IID& kInterface>
 class Double : public Base {
   public:
@@ -182,19 +175,17 @@ class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDr
         *dc = dc_ = vrel::gdi::CreateDeviceContext(pixels, POINT{0, 0}, pixels.Bounds());
         return DD_OK;
     }
-    // The text's colour: the commonest one drawn over the movie near the top (were the
-    // text's background painted, that would outnumber the glyphs); and where it lies.
+    // The text's colour: the commonest drawn over the movie near the top (a painted background
+    // would outnumber the glyphs).
     HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
         if (dc != dc_) {
             return DDERR_NODC;
         }
         vrel::gdi::DeleteDeviceContext(std::exchange(dc_, nullptr));
-        std::map<uint32_t, int> counts = {{kNoInk, 0}};
+        std::map<uint32_t, int> counts = {{0xFFFFFFFF, 0}};  // when nothing is drawn
         for (size_t i = 0; i < width_ * 64; ++i) {
             if (pixels_[i] != kMovie) {
                 ++counts[pixels_[i]];
-                W().textFrom = std::min(W().textFrom, static_cast<LONG>(i % width_));
-                W().textTo = std::max(W().textTo, static_cast<LONG>(i % width_ + 1));
             }
         }
         const auto commonest = std::max_element(
@@ -208,8 +199,7 @@ class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDr
     }
 
   private:
-    const DWORD width_;
-    const DWORD height_;
+    const DWORD width_, height_;
     std::vector<uint32_t> pixels_;
     HDC dc_ = nullptr;
 };
@@ -262,8 +252,6 @@ class Factory final : public Double<FactoryBase, IID_IDirectDrawFactory> {
                     [] { return new DirectDraw("dd"); });
     }
 };
-
-// ---- The multimedia stream: one movie of kMovieFrames frames at a time. ----
 
 class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
   public:
@@ -373,8 +361,8 @@ void IntroTest::SetUp() {
     add(CLSID_DirectDrawFactory, new ClassObject<Factory>("ddclass"), &g_cookies[0]);
     add(CLSID_AMMultiMediaStream, new ClassObject<Stream>("streamclass"), &g_cookies[1]);
     vrel::user::testing::SetMessageBoxHook([this](const vrel::user::testing::MessageBoxInfo& box) {
-        W().boxes.push_back(box.caption + ": " + box.text);
-        W().streamInBox = W().streamInBox || W().streamAlive;
+        const bool orphan = W().streamAlive && g_app.mmStream == nullptr;
+        W().boxes.push_back(box.caption + ": " + box.text + (orphan ? " (a stream lives)" : ""));
         return (box.type & MB_TYPEMASK) == MB_YESNO ? exitAnswer : IDOK;
     });
 }

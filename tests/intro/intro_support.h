@@ -1,6 +1,5 @@
-// Doubles of DirectDraw and the multimedia stream in front of the runtime's own classes, so
-// the intro's real code runs against them; a clean desktop and AppState for every test, boxes
-// answered in-process, and a check that no COM or GDI object is left.
+// Doubles of DirectDraw and the multimedia stream in front of the runtime, for the intro's own
+// code; a clean desktop and AppState per test, boxes answered in-process, no COM or GDI leaks.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,21 +21,19 @@ struct World {
     std::map<std::string, HRESULT> faults;
     // e.g. "dd.SetDisplayMode(640,480,32)", "primary.Blt(<to><-<from>)", "stream.Release"
     std::vector<std::string> calls;
-    std::vector<std::string> boxes;  // "<caption>: <text>"
-    int streams = 0;                 // streams made so far: the number of the current one
+    // "<caption>: <text>", + " (a stream lives)" if a stream the intro failed to open lives on
+    // while the box's modal loop runs, which it must not.
+    std::vector<std::string> boxes;
+    int streams = 0;  // streams made so far: the number of the current one
     bool running = false;
     int frame = 0;  // the next frame the current stream delivers
     bool streamAlive = false;
-    bool streamInBox = false;   // a stream object was alive while a box was open
     std::vector<uint32_t> ink;  // per frame drawn: the text's colour (0x00RRGGBB), if any
-    LONG textFrom = 1 << 20;    // the columns anything was drawn in, over all frames
-    LONG textTo = 0;
 };
 World& W();
 
-// Steps for the tables beside the menu's commands: a frame, losing and regaining activation,
-// confirming Exit, destroying the window; and faults for what comes after: a stream that
-// will not run, a sample that finds it stopped, at its end or broken, no context, a lost blit.
+// Steps beside the menu's commands: a frame, (de)activation, Exit confirmed, the window destroyed;
+// faults for what follows: no run, a stopped, ended or broken sample, no context, a lost blit.
 constexpr WPARAM F = 1, INACTIVE = 2, ACTIVE = 3, EXIT_YES = 4, DESTROY = 5, NO_RUN = 6, IDLE = 7,
                  END = 8, BROKEN = 9, NO_DC = 10, LOST = 11;
 
