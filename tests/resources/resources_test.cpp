@@ -69,7 +69,7 @@ TEST(ResourceScript, EachScriptGivesItsMenusOrSaysWhereAndWhyNot) {
         {"5 MENU { MENUITEM \"a\", 1, }", "line 1: expected an item option after ','"},
         {"5 MENU { MENUITEM 1 }", "line 1: expected the item's text"},
         {"5 MENU { POPUP { } }", "line 1: expected the popup's text"},
-        {"\n\n#include \"resource.h\"", "line 3: expected #pragma code_page(65001) or (1252)"},
+        {"\n\n#pragma code_page(437)", "line 3: expected #pragma code_page(65001) or (1252)"},
         {"LANGUAGE 7, 1 #pragma code_page(1252)", "line 1: expected a directive alone on its line"},
         {"#pragma code_page(65001)\n5 MENU { MENUITEM \"\xE2\x82", "line 2: expected valid UTF-8"},
         {R"(5 MENU { MENUITEM "\x41", 1 })", R"(line 1: expected ", \, n, t, r or a after \)"},
