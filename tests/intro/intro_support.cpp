@@ -1,15 +1,14 @@
-// The doubles (the DirectDrawEx factory, DirectDraw, surfaces drawn on through real device
-// contexts, the clipper; the multimedia stream, its video stream, the sample) and the fixture.
+// The doubles (the DirectDrawEx side and the multimedia stream's) and the fixture.
 #include "tests/intro/intro_support.h"
 
 #include <algorithm>
 
-#include "app/commands.h"
 #include "app/main.h"
 #include "app/shutdown.h"
 #include "common/surface_double_base.h"
 #include "display/display_setup.h"
 #include "present/color_table.h"
+#include "present/frame_step.h"
 #include "runtime/com/com_runtime.h"
 #include "runtime/com/unknown.h"
 #include "runtime/gdi/font_cache.h"
@@ -20,17 +19,30 @@
 namespace intro_test {
 namespace {
 
-constexpr uint32_t kMovie = 0x00102030;  // the colour of every movie frame
+constexpr uint32_t kMovie = 0x00102030;     // the colour of every movie frame
+constexpr int kMovieFrames = 200;           // 320 x 240 each, enough for the colours to come round
+constexpr STREAM_TIME kFrameTime = 400000;  // 25 frames a second, in 100 ns units
+// Not the mode asked for, so the offscreen surface shows where its size and format come from.
+constexpr DWORD kScreenWidth = 800, kScreenHeight = 600, kScreenBits = 16;
+
+std::string Text(const RECT& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+           std::to_string(rect.right) + "," + std::to_string(rect.bottom);
+}
 
 // Logs the call and answers the fault set for what it starts with, else S_OK.
 HRESULT Call(const std::string& call) {
     W().calls.push_back(call);
-    for (const auto& [start, result] : W().faults) {
-        if (!start.empty() && call.rfind(start, 0) == 0) {
-            return result;
-        }
-    }
-    return S_OK;
+    const auto fault =
+        std::ranges::find_if(W().faults, [&](auto& f) { return call.starts_with(f.first); });
+    return fault == W().faults.end() ? S_OK : fault->second;
+}
+
+// Hands out a new object, made only when `result` says the call succeeded.
+template <typename Out, typename Make>
+HRESULT Hand(HRESULT result, Out** out, Make make) {
+    *out = SUCCEEDED(result) ? make() : nullptr;
+    return result;
 }
 
 // ---- The not-implemented bases: every method no double plays answers E_NOTIMPL. ----
@@ -110,8 +122,7 @@ struct SampleBase : IDirectDrawStreamSample {
     NOT_PLAYED(SetRect, const RECT*)
 };
 
-// A double's identity: its name, a reference count among the runtime's live objects, and
-// the one interface it answers to. Its end is logged as "<name>.Release".
+// A double: a name, a count among the runtime's live objects, one interface; "<name>.Release".
 template <typename Base, const IID& kInterface>
 class Double : public Base {
   public:
@@ -120,8 +131,9 @@ class Double : public Base {
     }
     virtual ~Double() { vrel::com::LiveObjects::Destroyed(); }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = iid == kInterface ? static_cast<Base*>(this) : nullptr;
-        return *out != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
+        const HRESULT result = iid == kInterface ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
+        *out = SUCCEEDED(result) ? (AddRef(), static_cast<Base*>(this)) : nullptr;
+        return result;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -135,12 +147,8 @@ class Double : public Base {
 
   protected:
     const std::string name_;
-
-  private:
     ULONG refs_ = 1;
 };
-
-// ---- DirectDraw. ----
 
 class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDrawSurface> {
   public:
@@ -148,10 +156,9 @@ class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDr
         : Double(std::move(name)), width_(width), height_(height), pixels_(width * height) {}
 
     HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC desc) override {
-        desc->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
         desc->dwWidth = width_;
         desc->dwHeight = height_;
-        desc->ddpfPixelFormat = W().screenFormat;
+        desc->ddpfPixelFormat = vrel::test::RgbFormat(kScreenBits, 0xF800, 0x07E0, 0x001F);
         return Call(name_ + ".GetSurfaceDesc");
     }
     HRESULT STDMETHODCALLTYPE SetClipper(LPDIRECTDRAWCLIPPER) override {
@@ -168,19 +175,17 @@ class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDr
         *dc = dc_ = vrel::gdi::CreateDeviceContext(pixels, POINT{0, 0}, pixels.Bounds());
         return DD_OK;
     }
-    // The text's colour: the commonest one drawn over the movie near the top (were the
-    // text's background painted, that would outnumber the glyphs); and where it lies.
+    // The text's colour: the commonest drawn over the movie near the top (a painted background
+    // would outnumber the glyphs).
     HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
-        if (dc == nullptr || dc != dc_) {
+        if (dc != dc_) {
             return DDERR_NODC;
         }
         vrel::gdi::DeleteDeviceContext(std::exchange(dc_, nullptr));
-        std::map<uint32_t, int> counts = {{kNoInk, 0}};
+        std::map<uint32_t, int> counts = {{0xFFFFFFFF, 0}};  // when nothing is drawn
         for (size_t i = 0; i < width_ * 64; ++i) {
             if (pixels_[i] != kMovie) {
                 ++counts[pixels_[i]];
-                W().textFrom = std::min(W().textFrom, static_cast<LONG>(i % width_));
-                W().textTo = std::max(W().textTo, static_cast<LONG>(i % width_ + 1));
             }
         }
         const auto commonest = std::max_element(
@@ -194,8 +199,7 @@ class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDr
     }
 
   private:
-    const DWORD width_;
-    const DWORD height_;
+    const DWORD width_, height_;
     std::vector<uint32_t> pixels_;
     HDC dc_ = nullptr;
 };
@@ -214,10 +218,8 @@ class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
     using Double::Double;
     // IDirectDraw3 is an object of its own, so that its release shows apart from this one's.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        const HRESULT result =
-            iid == IID_IDirectDraw3 ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
-        *out = SUCCEEDED(result) ? static_cast<IDirectDraw3*>(new DirectDraw("dd3")) : nullptr;
-        return result;
+        return Hand(iid == IID_IDirectDraw3 ? Call(name_ + ".QueryInterface") : E_NOINTERFACE, out,
+                    [] { return static_cast<IDirectDraw3*>(new DirectDraw("dd3")); });
     }
     HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD width, DWORD height, DWORD bits) override {
         return Call(name_ + ".SetDisplayMode(" + std::to_string(width) + "," +
@@ -226,19 +228,18 @@ class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
     HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                                             IUnknown*) override {
         const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
-        const HRESULT result =
-            Call(name_ + ".CreateSurface(" + (primary ? "primary" : "offscreen") + ")");
-        W().offscreen = primary ? W().offscreen : *desc;
-        *surface = FAILED(result) ? nullptr
-                   : primary      ? new Surface("primary", W().screenWidth, W().screenHeight)
-                                  : new Surface("offscreen", desc->dwWidth, desc->dwHeight);
-        return result;
+        const std::string made = primary ? "primary"
+                                         : "offscreen," + std::to_string(desc->dwWidth) + "x" +
+                                               std::to_string(desc->dwHeight) + "x" +
+                                               std::to_string(desc->ddpfPixelFormat.dwRGBBitCount);
+        return Hand(Call(name_ + ".CreateSurface(" + made + ")"), surface, [&] {
+            return primary ? new Surface("primary", kScreenWidth, kScreenHeight)
+                           : new Surface("offscreen", desc->dwWidth, desc->dwHeight);
+        });
     }
     HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* clipper,
                                             IUnknown*) override {
-        const HRESULT result = Call(name_ + ".CreateClipper");
-        *clipper = SUCCEEDED(result) ? new Clipper() : nullptr;
-        return result;
+        return Hand(Call(name_ + ".CreateClipper"), clipper, [] { return new Clipper(); });
     }
 };
 
@@ -247,13 +248,10 @@ class Factory final : public Double<FactoryBase, IID_IDirectDrawFactory> {
     Factory() : Double("factory") {}
     HRESULT STDMETHODCALLTYPE CreateDirectDraw(GUID*, HWND, DWORD, DWORD, IUnknown*,
                                                IDirectDraw** directDraw) override {
-        const HRESULT result = Call("factory.CreateDirectDraw");
-        *directDraw = SUCCEEDED(result) ? new DirectDraw("dd") : nullptr;
-        return result;
+        return Hand(Call("factory.CreateDirectDraw"), directDraw,
+                    [] { return new DirectDraw("dd"); });
     }
 };
-
-// ---- The multimedia stream: one movie of W().movieFrames frames at a time. ----
 
 class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
   public:
@@ -262,34 +260,24 @@ class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
         if (const HRESULT result = Call("sample.Update"); result != S_OK || !W().running) {
             return result != S_OK ? result : MS_E_NOTRUNNING;
         }
-        return W().frame < W().movieFrames ? (++W().frame, S_OK) : MS_S_ENDOFSTREAM;
+        return W().frame < kMovieFrames ? (++W().frame, S_OK) : MS_S_ENDOFSTREAM;
     }
 };
 
-class MediaStream final : public Double<MediaStreamBase, IID_IMediaStream> {
+class MediaStream final : public Double<MediaStreamBase, IID_IDirectDrawMediaStream> {
   public:
-    using Double::Double;
-    // IDirectDrawMediaStream is an object of its own, so that its release shows apart.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        const HRESULT result =
-            iid == IID_IDirectDrawMediaStream ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
-        *out = SUCCEEDED(result) ? static_cast<MediaStreamBase*>(new MediaStream("ddStream"))
-                                 : nullptr;
-        return result;
-    }
+    MediaStream() : Double("video") {}
     HRESULT STDMETHODCALLTYPE GetFormat(DDSURFACEDESC* format, IDirectDrawPalette**, DDSURFACEDESC*,
                                         DWORD*) override {
-        format->dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
         format->dwWidth = 320;
         format->dwHeight = 240;
-        return Call("ddStream.GetFormat");
+        return Call("video.GetFormat");
     }
     HRESULT STDMETHODCALLTYPE CreateSample(IDirectDrawSurface* surface, const RECT* rect, DWORD,
                                            IDirectDrawStreamSample** sample) override {
         const std::string on = surface == g_app.offscreenSurface ? "offscreen," : "another,";
-        const HRESULT result = Call("ddStream.CreateSample(" + on + Text(*rect) + ")");
-        *sample = SUCCEEDED(result) ? new Sample() : nullptr;
-        return result;
+        return Hand(Call("video.CreateSample(" + on + Text(*rect) + ")"), sample,
+                    [] { return new Sample(); });
     }
 };
 
@@ -308,9 +296,7 @@ class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
     HRESULT STDMETHODCALLTYPE AddMediaStream(IUnknown* object, const MSPID* purpose, DWORD flags,
                                              IMediaStream**) override {
         const std::string kind = *purpose == MSPID_PrimaryVideo ? "video," : "audio,";
-        const std::string on = object == nullptr             ? "null,"
-                               : object == g_app.directDraw3 ? "dd3,"
-                                                             : "another,";
+        const char* on = object == g_app.directDraw3 ? "dd3," : object ? "another," : "null,";
         return Call("stream.AddMediaStream(" + kind + on + std::to_string(flags) + ")");
     }
     HRESULT STDMETHODCALLTYPE OpenFile(LPCWSTR name, DWORD) override {
@@ -318,9 +304,7 @@ class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
         return Call("stream.OpenFile(" + narrow + ")");
     }
     HRESULT STDMETHODCALLTYPE GetMediaStream(REFMSPID, IMediaStream** stream) override {
-        const HRESULT result = Call("stream.GetMediaStream");
-        *stream = SUCCEEDED(result) ? new MediaStream("video") : nullptr;
-        return result;
+        return Hand(Call("stream.GetMediaStream"), stream, [] { return new MediaStream(); });
     }
     HRESULT STDMETHODCALLTYPE SetState(STREAM_STATE state) override {
         const bool run = state == STREAMSTATE_RUN;
@@ -364,16 +348,10 @@ World& W() {
     return world;
 }
 
-std::string Text(const RECT& rect) {
-    return std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-           std::to_string(rect.right) + "," + std::to_string(rect.bottom);
-}
-
 void IntroTest::SetUp() {
     vrel::user::testing::ResetWindowing();
     g_app = AppState{};
     W() = World{};
-    ASSERT_EQ(vrel::com::InitCountOnThisThread(), 0) << "a test left COM initialised";
     liveObjects_ = vrel::com::LiveObjects::Count();
     gdiHandles_ = vrel::gdi::testing::LiveHandles();
     const auto add = [](REFCLSID id, IClassFactory* classObject, DWORD* cookie) {
@@ -383,8 +361,8 @@ void IntroTest::SetUp() {
     add(CLSID_DirectDrawFactory, new ClassObject<Factory>("ddclass"), &g_cookies[0]);
     add(CLSID_AMMultiMediaStream, new ClassObject<Stream>("streamclass"), &g_cookies[1]);
     vrel::user::testing::SetMessageBoxHook([this](const vrel::user::testing::MessageBoxInfo& box) {
-        W().boxes.push_back(box.caption + ": " + box.text);
-        W().streamInBox = W().streamInBox || W().streamAlive;
+        const bool orphan = W().streamAlive && g_app.mmStream == nullptr;
+        W().boxes.push_back(box.caption + ": " + box.text + (orphan ? " (a stream lives)" : ""));
         return (box.type & MB_TYPEMASK) == MB_YESNO ? exitAnswer : IDOK;
     });
 }
@@ -398,25 +376,51 @@ void IntroTest::TearDown() {
     for (DWORD& cookie : g_cookies) {
         CoRevokeClassObject(std::exchange(cookie, 0));
     }
-    g_app = AppState{};
     EXPECT_EQ(vrel::com::LiveObjects::Count(), liveObjects_) << "COM objects left alive";
     EXPECT_EQ(vrel::gdi::testing::LiveHandles(), gdiHandles_) << "GDI objects left alive";
 }
 
-void IntroTest::StartDisplay(int x, int y) {
+void IntroTest::StartDisplay() {
     BuildColorTable();
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.lpszClassName = "intro";
     RegisterClassA(&windowClass);
-    g_app.mainWindow = CreateWindowExA(WS_EX_TOPMOST, "intro", "intro", WS_POPUP | WS_VISIBLE, x, y,
-                                       640, 480, nullptr, nullptr, nullptr, nullptr);
+    g_app.mainWindow = CreateWindowExA(WS_EX_TOPMOST, "intro", "intro", WS_POPUP | WS_VISIBLE, 100,
+                                       50, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(InitDirectDraw(), S_OK);
 }
 
-void IntroTest::Play(int x, int y) {
-    StartDisplay(x, y);
-    Send(WM_COMMAND, IDM_OPEN);
+void IntroTest::Apply(WPARAM step) {
+    static const std::map<WPARAM, std::pair<std::string, HRESULT>> faults = {
+        {NO_RUN, {"stream.SetState(RUN)", E_FAIL}}, {IDLE, {"sample.Update", MS_E_NOTRUNNING}},
+        {END, {"sample.Update", MS_S_ENDOFSTREAM}}, {BROKEN, {"sample.Update", E_FAIL}},
+        {NO_DC, {"offscreen.GetDC", S_FALSE}},      {LOST, {"primary.Blt", DDERR_SURFACELOST}}};
+    exitAnswer = step == EXIT_YES ? IDYES : IDNO;
+    if (const auto fault = faults.find(step); fault != faults.end()) {
+        W().faults[fault->second.first] = fault->second.second;
+    } else if (step == F) {
+        RenderFrame();
+    } else if (step == INACTIVE || step == ACTIVE) {
+        Send(WM_ACTIVATE, step == ACTIVE ? WA_ACTIVE : WA_INACTIVE);
+    } else {
+        Send(step == DESTROY ? WM_DESTROY : WM_COMMAND, step == EXIT_YES ? IDM_EXIT : step);
+    }
+}
+
+void IntroTest::Check(const std::vector<Row>& rows) {
+    for (const auto& [before, step, outcome] : rows) {
+        SCOPED_TRACE(testing::PrintToString(before) + " then " + std::to_string(step));
+        TearDown();
+        SetUp();
+        StartDisplay();
+        for (WPARAM earlier : before) {
+            Apply(earlier);
+        }
+        Mark();
+        Apply(step);
+        EXPECT_EQ(Describe(), outcome);
+    }
 }
 
 std::string IntroTest::Describe() {
