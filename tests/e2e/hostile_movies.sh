@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Hostile and unplayable movies through the real intro, each in a folder of its own: every
-# case either plays to its end and exits 0, or shows its failure box (a real key
-# press answers it) and exits 0. Cases of each kind (blocked reads, a box, playing, leaps,
-# parts) run again with SIGTERM at fixed moments: as soon as main has started, and then
-# mid-play (a second in) or while the box is open, each of which must end it with exit code 0.
-# Every case is made here, nothing binary is kept in the repository. A table of case, result
-# and times is printed.
+# Missing, hostile and unplayable movies through the real intro, each in a folder of its own:
+# every case either plays to its end and exits 0, or shows one failure box (a real key press
+# answers it) and exits 0; a missing file's cause is on standard error. Cases of each kind
+# (blocked reads, a box, playing, leaps, parts) run again with SIGTERM at fixed moments: as
+# soon as main has started, and then mid-play (a second in) or while the box is open, each of
+# which must end it with exit code 0. Every case is made here, nothing binary is kept in the
+# repository. A table of case, result and times is printed.
 source "$(dirname "$0")/lib.sh"
 start_xvfb 640x480x24
 export SDL_AUDIODRIVER=dummy
@@ -69,6 +69,7 @@ fifo_with_writer() {
     pids+=($!)
 }
 
+case_of missing "$unsupported" true
 case_of fifo "$unsupported" mkfifo vrelfi.dat
 case_of fifo_writer "$unsupported" fifo_with_writer
 case_of directory "$unsupported" mkdir vrelfi.dat
@@ -136,6 +137,8 @@ run() {
     done
     wait "$pid" || status=$?
     [ "$status" = 0 ] || fail "$1: exit code $status: $(cat "$dir/err.txt")"
+    [ "$(grep -cE '^\[(Error|Quit|About)\] ' "$dir/err.txt")" -le 1 ] ||
+        fail "$1: more than one box: $(cat "$dir/err.txt")"
     result=${box#\[Error\] }
     result=${result:-plays}
     took=$((($(date +%s%N) - started) / 1000000))
@@ -148,6 +151,9 @@ for name in "${names[@]}"; do
     [[ "|${expected[$name]}|" == *"|$result|"* ]] ||
         fail "$name: '$result', expected '${expected[$name]}': $(cat "$work/$name/err.txt")"
     case $name in
+    missing)
+        grep -q "vrelfi.dat: No such file or directory" "$work/$name/err.txt" ||
+            fail "the cause of the missing file is not on standard error" ;;
     size_change | format_change)
         [ "$took" -ge 1800 ] || fail "$name: ended after $took ms, before its second part" ;;
     esac
