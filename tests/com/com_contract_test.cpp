@@ -29,6 +29,10 @@ struct Factory final : com::Object<Factory, IClassFactory> {
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
+// GCC (with the sanitizers' inlining) sees a delete on a path of every Release, not that the
+// count keeps the object alive until the last one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
 TEST(ComTest, QueryInterfaceHandsOutItsInterfacesAddingAReferenceAndTheLastReleaseDeletes) {
     const long live = com::LiveObjects::Count();
     auto* factory = new Factory;
@@ -50,6 +54,7 @@ TEST(ComTest, QueryInterfaceHandsOutItsInterfacesAddingAReferenceAndTheLastRelea
     EXPECT_EQ(factory->Release(), 0u);
     EXPECT_EQ(com::LiveObjects::Count(), live) << "the last release deleted it";
 }
+#pragma GCC diagnostic pop
 
 TEST(ComTest, CoInitializeCountsPerThreadAndCreatingNeedsIt) {
     std::thread([] {
