@@ -19,8 +19,7 @@ extern "C" {
 namespace vrel::mmstream::testing {
 
 // 320 x 240 at 25 pictures a second, MPEG-1 + MP2 in MPEG-PS, unless the options say otherwise.
-// Kept in the build folder for every test process (CTest starts each test as a process of its
-// own); the first of a new build makes it again.
+// Kept in the build folder for the test processes that follow; a new build makes it again.
 inline std::string Movie(std::vector<std::string> options) {
     std::string path = VREL_BUILD_DIR "/tests/mmstream_movie";
     for (const std::string& option : options) {
@@ -45,9 +44,6 @@ inline std::string Movie(std::vector<std::string> options) {
 }
 inline std::string SoundAndPicture() {  // 50 pictures
     return Movie({"--seconds", "2"});
-}
-inline std::string PictureOnly() {
-    return Movie({"--seconds", "2", "--no-audio"});
 }
 
 inline std::string Scratch(const std::string& name) {  // in a folder of its own, removed at exit
