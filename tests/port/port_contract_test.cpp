@@ -57,8 +57,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
                           : CommandResult(wParam, lParam);
 }
 
-// A window of the intro's class and title, and a port listening in $XDG_RUNTIME_DIR/vrelintro,
-// a private directory where the programs it starts look too. Boxes stay open until answered.
+// The intro's window, its port in $XDG_RUNTIME_DIR/vrelintro; message boxes stay open.
 class PortTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -267,6 +266,7 @@ TEST(PortDirectoryTest, OnlyAPrivateDirectoryOfOurOwnIsUsed) {
         {"/d", 0755, "open to other users (mode 755)"},
         {"/link", 0700, "is not a directory"},
         {"/d", 01700, "belongs to uid 65534"},  // given away, when root
+        {"/none/deeper", 0, "No such file"},
         {"/" + std::string(90, 'x'), 0, "too long for a socket path"},
     };
     for (const auto& [under, made, refusal] : cases) {
