@@ -140,8 +140,7 @@ TEST_F(StreamTest, FilesThatCannotBePlayedAreRefusedInOneLine) {
 }
 
 // Each opens at its size in the display's pixel format. Stopped, moved, run and, waitMs later,
-// Update gives the picture due there (-1: the end): pictures over meanwhile are not shown. Process
-// exit stops it.
+// Update gives the picture due there (-1: the end), none over meanwhile; process exit stops it.
 TEST_F(StreamTest, FormatsOpenAtTheirSizeAndSeekToEachPicture) {
     std::string mkv = Scratch("Fil\u00e9 \u00fcber \U0001F600.mov.txt");  // Matroska all the same
     ASSERT_EQ(0, std::system(("ffmpeg -v error -fflags +genpts -i " + SoundAndPicture() +
