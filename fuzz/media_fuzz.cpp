@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -93,34 +94,22 @@ class MemoryFile {
 };
 
 // Stops the stream once the budget is spent, and ends the process if even that does not
-// bring the Updates back.
-class Watchdog {
-  public:
-    explicit Watchdog(IMultiMediaStream* stream)
-        : thread_([this, stream] {
-              std::unique_lock lock(mutex_);
-              if (!done_.wait_for(lock, kBudget, [this] { return finished_; })) {
-                  stream->SetState(STREAMSTATE_STOP);
-                  Require(done_.wait_for(lock, kHang, [this] { return finished_; }));
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            finished_ = true;
+// bring the Updates back. Its owner's end (the thread's stop request) lets it go.
+std::jthread Watchdog(IMultiMediaStream* stream) {
+    return std::jthread([stream](std::stop_token finished) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        auto finishedWithin = [&](auto limit) {
+            wake.wait_for(lock, finished, limit, [] { return false; });
+            return finished.stop_requested();
+        };
+        if (!finishedWithin(kBudget)) {
+            stream->SetState(STREAMSTATE_STOP);
+            Require(finishedWithin(kHang));
         }
-        done_.notify_all();
-        thread_.join();
-    }
-    Watchdog(const Watchdog&) = delete;
-    Watchdog& operator=(const Watchdog&) = delete;
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool finished_ = false;
-    std::thread thread_;
-};
+    });
+}
 
 bool Open(Display& display, const std::u16string& name, ComPtr<IAMMultiMediaStream>* stream,
           ComPtr<IDirectDrawMediaStream>* video) {
@@ -162,7 +151,7 @@ void Play(IAMMultiMediaStream* stream, IDirectDrawMediaStream* video, Display& d
         return;
     }
     Require(stream->SetState(STREAMSTATE_RUN) == S_OK);
-    Watchdog watchdog(stream);
+    const std::jthread watchdog = Watchdog(stream);
     for (int i = 0; i < kUpdates; ++i) {
         stream->Seek(i * kStep);
         HRESULT hr = sample->Update(0, nullptr, nullptr, 0);
