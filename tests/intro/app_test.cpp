@@ -49,7 +49,7 @@ TEST_F(Commands, DestroyingTheWindowGivesBackEverythingInOrder) {
     Apply(IDM_OPEN);
     Apply(F);  // makes the font, which teardown deletes
     Mark();
-    Send(WM_DESTROY, 0);
+    Apply(DESTROY);
     const std::vector<std::string> released = {
         "stream.Release",  "sample.Release",  "video.Release",
         "factory.Release", "primary.Release", "offscreen.Release",

@@ -45,16 +45,11 @@ HRESULT Hand(HRESULT result, Out** out, Make make) {
     return result;
 }
 
-// ---- The not-implemented bases: every method no double plays answers E_NOTIMPL. ----
-
-#define NOT_PLAYED(method, ...)                              \
-    HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { \
-        return E_NOTIMPL;                                    \
+// Every method a double does not play answers E_NOTIMPL.
+#define NOT_PLAYED(method, ...)            \
+    HRESULT method(__VA_ARGS__) override { \
+        return E_NOTIMPL;                  \
     }
-
-struct FactoryBase : IDirectDrawFactory {
-    NOT_PLAYED(DirectDrawEnumerate, LPDDENUMCALLBACKA, LPVOID)
-};
 
 // IDirectDraw and IDirectDraw3 differ only in SetDisplayMode: one base serves both.
 struct DirectDrawBase : IDirectDraw, IDirectDraw3 {
@@ -80,48 +75,6 @@ struct DirectDrawBase : IDirectDraw, IDirectDraw3 {
     NOT_PLAYED(GetSurfaceFromDC, HDC, LPDIRECTDRAWSURFACE*)
 };
 
-struct ClipperBase : IDirectDrawClipper {
-    NOT_PLAYED(GetClipList, LPRECT, LPRGNDATA, LPDWORD)
-    NOT_PLAYED(GetHWnd, HWND*)
-    NOT_PLAYED(Initialize, LPDIRECTDRAW, DWORD)
-    NOT_PLAYED(IsClipListChanged, WINBOOL*)
-    NOT_PLAYED(SetClipList, LPRGNDATA, DWORD)
-};
-
-struct StreamBase : IAMMultiMediaStream {
-    NOT_PLAYED(GetInformation, DWORD*, STREAM_TYPE*)
-    NOT_PLAYED(EnumMediaStreams, LONG, IMediaStream**)
-    NOT_PLAYED(GetState, STREAM_STATE*)
-    NOT_PLAYED(GetDuration, STREAM_TIME*)
-    NOT_PLAYED(GetEndOfStreamEventHandle, HANDLE*)
-    NOT_PLAYED(GetFilterGraph, IGraphBuilder**)
-    NOT_PLAYED(GetFilter, IMediaStreamFilter**)
-    NOT_PLAYED(OpenMoniker, IBindCtx*, IMoniker*, DWORD)
-    NOT_PLAYED(Render, DWORD)
-};
-
-struct MediaStreamBase : IDirectDrawMediaStream {
-    NOT_PLAYED(GetMultiMediaStream, IMultiMediaStream**)
-    NOT_PLAYED(GetInformation, MSPID*, STREAM_TYPE*)
-    NOT_PLAYED(SetSameFormat, IMediaStream*, DWORD)
-    NOT_PLAYED(AllocateSample, DWORD, IStreamSample**)
-    NOT_PLAYED(CreateSharedSample, IStreamSample*, DWORD, IStreamSample**)
-    NOT_PLAYED(SendEndOfStream, DWORD)
-    NOT_PLAYED(SetFormat, const DDSURFACEDESC*, IDirectDrawPalette*)
-    NOT_PLAYED(GetDirectDraw, IDirectDraw**)
-    NOT_PLAYED(SetDirectDraw, IDirectDraw*)
-    NOT_PLAYED(GetTimePerFrame, STREAM_TIME*)
-};
-
-struct SampleBase : IDirectDrawStreamSample {
-    NOT_PLAYED(GetMediaStream, IMediaStream**)
-    NOT_PLAYED(GetSampleTimes, STREAM_TIME*, STREAM_TIME*, STREAM_TIME*)
-    NOT_PLAYED(SetSampleTimes, const STREAM_TIME*, const STREAM_TIME*)
-    NOT_PLAYED(CompletionStatus, DWORD, DWORD)
-    NOT_PLAYED(GetSurface, IDirectDrawSurface**, RECT*)
-    NOT_PLAYED(SetRect, const RECT*)
-};
-
 // A double: a name, a count among the runtime's live objects, one interface; "<name>.Release".
 template <typename Base, const IID& kInterface>
 class Double : public Base {
@@ -130,13 +83,13 @@ class Double : public Base {
         vrel::com::LiveObjects::Created();
     }
     virtual ~Double() { vrel::com::LiveObjects::Destroyed(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    HRESULT QueryInterface(REFIID iid, void** out) override {
         const HRESULT result = iid == kInterface ? Call(name_ + ".QueryInterface") : E_NOINTERFACE;
         *out = SUCCEEDED(result) ? (AddRef(), static_cast<Base*>(this)) : nullptr;
         return result;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
         if (--refs_ == 0) {
             Call(name_ + ".Release");
             delete this;
@@ -152,64 +105,58 @@ class Double : public Base {
 
 class Surface final : public Double<vrel::test::SurfaceDoubleBase, IID_IDirectDrawSurface> {
   public:
-    Surface(std::string name, DWORD width, DWORD height)
+    Surface(std::string name, int width, int height)
         : Double(std::move(name)), width_(width), height_(height), pixels_(width * height) {}
 
-    HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC desc) override {
+    HRESULT GetSurfaceDesc(LPDDSURFACEDESC desc) override {
         desc->dwWidth = width_;
         desc->dwHeight = height_;
-        desc->ddpfPixelFormat = vrel::test::RgbFormat(kScreenBits, 0xF800, 0x07E0, 0x001F);
+        desc->ddpfPixelFormat.dwRGBBitCount = kScreenBits;
         return Call(name_ + ".GetSurfaceDesc");
     }
-    HRESULT STDMETHODCALLTYPE SetClipper(LPDIRECTDRAWCLIPPER) override {
-        return Call(name_ + ".SetClipper");
-    }
+    HRESULT SetClipper(LPDIRECTDRAWCLIPPER) override { return Call(name_ + ".SetClipper"); }
     // A context over the pixels, the movie's frame already there.
-    HRESULT STDMETHODCALLTYPE GetDC(HDC* dc) override {
+    HRESULT GetDC(HDC* dc) override {
         if (const HRESULT result = Call(name_ + ".GetDC"); result != DD_OK) {
             return result;
         }
-        std::fill(pixels_.begin(), pixels_.end(), kMovie);
-        const vrel::PixelBuffer pixels = {pixels_.data(), static_cast<int>(width_),
-                                          static_cast<int>(height_), static_cast<int>(width_)};
-        *dc = dc_ = vrel::gdi::CreateDeviceContext(pixels, POINT{0, 0}, pixels.Bounds());
+        std::ranges::fill(pixels_, kMovie);
+        const vrel::PixelBuffer pixels = {pixels_.data(), width_, height_, width_};
+        *dc = vrel::gdi::CreateDeviceContext(pixels, POINT{0, 0}, pixels.Bounds());
         return DD_OK;
     }
     // The text's colour: the commonest drawn over the movie near the top (a painted background
-    // would outnumber the glyphs).
-    HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) override {
-        if (dc != dc_) {
-            return DDERR_NODC;
+    // would outnumber the glyphs); the movie's own if nothing is.
+    HRESULT ReleaseDC(HDC dc) override {
+        vrel::gdi::DeleteDeviceContext(dc);
+        std::map<uint32_t, int> counts;
+        for (int i = 0; i < width_ * 64; ++i) {
+            counts[pixels_[i]] += pixels_[i] != kMovie;
         }
-        vrel::gdi::DeleteDeviceContext(std::exchange(dc_, nullptr));
-        std::map<uint32_t, int> counts = {{0xFFFFFFFF, 0}};  // when nothing is drawn
-        for (size_t i = 0; i < width_ * 64; ++i) {
-            if (pixels_[i] != kMovie) {
-                ++counts[pixels_[i]];
-            }
-        }
-        const auto commonest = std::max_element(
-            counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; });
-        W().ink.push_back(commonest->first);
+        W().ink.push_back(
+            std::ranges::max_element(counts, {}, [](auto& c) { return c.second; })->first);
         return DD_OK;
     }
-    HRESULT STDMETHODCALLTYPE Blt(LPRECT to, LPDIRECTDRAWSURFACE, LPRECT from, DWORD,
-                                  LPDDBLTFX) override {
+    HRESULT Blt(LPRECT to, LPDIRECTDRAWSURFACE, LPRECT from, DWORD, LPDDBLTFX) override {
         return Call(name_ + ".Blt(" + Text(*to) + "<-" + Text(*from) + ")");
     }
 
   private:
-    const DWORD width_, height_;
+    const int width_, height_;
     std::vector<uint32_t> pixels_;
-    HDC dc_ = nullptr;
 };
 
-class Clipper final : public Double<ClipperBase, IID_IDirectDrawClipper> {
+class Clipper final : public Double<IDirectDrawClipper, IID_IDirectDrawClipper> {
   public:
     Clipper() : Double("clipper") {}
-    HRESULT STDMETHODCALLTYPE SetHWnd(DWORD, HWND window) override {
+    HRESULT SetHWnd(DWORD, HWND window) override {
         return Call(window == g_app.mainWindow ? "clipper.SetHWnd(main)" : "clipper.SetHWnd");
     }
+    NOT_PLAYED(GetClipList, LPRECT, LPRGNDATA, LPDWORD)
+    NOT_PLAYED(GetHWnd, HWND*)
+    NOT_PLAYED(Initialize, LPDIRECTDRAW, DWORD)
+    NOT_PLAYED(IsClipListChanged, WINBOOL*)
+    NOT_PLAYED(SetClipList, LPRGNDATA, DWORD)
 };
 
 class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
@@ -217,16 +164,15 @@ class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
     using DirectDrawBase::SetDisplayMode;
     using Double::Double;
     // IDirectDraw3 is an object of its own, so that its release shows apart from this one's.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    HRESULT QueryInterface(REFIID iid, void** out) override {
         return Hand(iid == IID_IDirectDraw3 ? Call(name_ + ".QueryInterface") : E_NOINTERFACE, out,
                     [] { return static_cast<IDirectDraw3*>(new DirectDraw("dd3")); });
     }
-    HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD width, DWORD height, DWORD bits) override {
+    HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bits) override {
         return Call(name_ + ".SetDisplayMode(" + std::to_string(width) + "," +
                     std::to_string(height) + "," + std::to_string(bits) + ")");
     }
-    HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
-                                            IUnknown*) override {
+    HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface, IUnknown*) override {
         const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
         const std::string made = primary ? "primary"
                                          : "offscreen," + std::to_string(desc->dwWidth) + "x" +
@@ -237,51 +183,67 @@ class DirectDraw final : public Double<DirectDrawBase, IID_IDirectDraw> {
                            : new Surface("offscreen", desc->dwWidth, desc->dwHeight);
         });
     }
-    HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* clipper,
-                                            IUnknown*) override {
+    HRESULT CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* clipper, IUnknown*) override {
         return Hand(Call(name_ + ".CreateClipper"), clipper, [] { return new Clipper(); });
     }
 };
 
-class Factory final : public Double<FactoryBase, IID_IDirectDrawFactory> {
+class Factory final : public Double<IDirectDrawFactory, IID_IDirectDrawFactory> {
   public:
     Factory() : Double("factory") {}
-    HRESULT STDMETHODCALLTYPE CreateDirectDraw(GUID*, HWND, DWORD, DWORD, IUnknown*,
-                                               IDirectDraw** directDraw) override {
+    HRESULT CreateDirectDraw(GUID*, HWND, DWORD, DWORD, IUnknown*,
+                             IDirectDraw** directDraw) override {
         return Hand(Call("factory.CreateDirectDraw"), directDraw,
                     [] { return new DirectDraw("dd"); });
     }
+    NOT_PLAYED(DirectDrawEnumerate, LPDDENUMCALLBACKA, LPVOID)
 };
 
-class Sample final : public Double<SampleBase, IID_IDirectDrawStreamSample> {
+class Sample final : public Double<IDirectDrawStreamSample, IID_IDirectDrawStreamSample> {
   public:
     Sample() : Double("sample") {}
-    HRESULT STDMETHODCALLTYPE Update(DWORD, HANDLE, PAPCFUNC, DWORD) override {
+    HRESULT Update(DWORD, HANDLE, PAPCFUNC, DWORD) override {
         if (const HRESULT result = Call("sample.Update"); result != S_OK || !W().running) {
             return result != S_OK ? result : MS_E_NOTRUNNING;
         }
         return W().frame < kMovieFrames ? (++W().frame, S_OK) : MS_S_ENDOFSTREAM;
     }
+    NOT_PLAYED(GetMediaStream, IMediaStream**)
+    NOT_PLAYED(GetSampleTimes, STREAM_TIME*, STREAM_TIME*, STREAM_TIME*)
+    NOT_PLAYED(SetSampleTimes, const STREAM_TIME*, const STREAM_TIME*)
+    NOT_PLAYED(CompletionStatus, DWORD, DWORD)
+    NOT_PLAYED(GetSurface, IDirectDrawSurface**, RECT*)
+    NOT_PLAYED(SetRect, const RECT*)
 };
 
-class MediaStream final : public Double<MediaStreamBase, IID_IDirectDrawMediaStream> {
+class MediaStream final : public Double<IDirectDrawMediaStream, IID_IDirectDrawMediaStream> {
   public:
     MediaStream() : Double("video") {}
-    HRESULT STDMETHODCALLTYPE GetFormat(DDSURFACEDESC* format, IDirectDrawPalette**, DDSURFACEDESC*,
-                                        DWORD*) override {
+    HRESULT GetFormat(DDSURFACEDESC* format, IDirectDrawPalette**, DDSURFACEDESC*,
+                      DWORD*) override {
         format->dwWidth = 320;
         format->dwHeight = 240;
         return Call("video.GetFormat");
     }
-    HRESULT STDMETHODCALLTYPE CreateSample(IDirectDrawSurface* surface, const RECT* rect, DWORD,
-                                           IDirectDrawStreamSample** sample) override {
+    HRESULT CreateSample(IDirectDrawSurface* surface, const RECT* rect, DWORD,
+                         IDirectDrawStreamSample** sample) override {
         const std::string on = surface == g_app.offscreenSurface ? "offscreen," : "another,";
         return Hand(Call("video.CreateSample(" + on + Text(*rect) + ")"), sample,
                     [] { return new Sample(); });
     }
+    NOT_PLAYED(GetMultiMediaStream, IMultiMediaStream**)
+    NOT_PLAYED(GetInformation, MSPID*, STREAM_TYPE*)
+    NOT_PLAYED(SetSameFormat, IMediaStream*, DWORD)
+    NOT_PLAYED(AllocateSample, DWORD, IStreamSample**)
+    NOT_PLAYED(CreateSharedSample, IStreamSample*, DWORD, IStreamSample**)
+    NOT_PLAYED(SendEndOfStream, DWORD)
+    NOT_PLAYED(SetFormat, const DDSURFACEDESC*, IDirectDrawPalette*)
+    NOT_PLAYED(GetDirectDraw, IDirectDraw**)
+    NOT_PLAYED(SetDirectDraw, IDirectDraw*)
+    NOT_PLAYED(GetTimePerFrame, STREAM_TIME*)
 };
 
-class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
+class Stream final : public Double<IAMMultiMediaStream, IID_IAMMultiMediaStream> {
   public:
     Stream() : Double("stream") {
         ++W().streams;
@@ -290,36 +252,45 @@ class Stream final : public Double<StreamBase, IID_IAMMultiMediaStream> {
     }
     ~Stream() override { W().streamAlive = W().running = false; }
 
-    HRESULT STDMETHODCALLTYPE Initialize(STREAM_TYPE, DWORD, IGraphBuilder*) override {
+    HRESULT Initialize(STREAM_TYPE, DWORD, IGraphBuilder*) override {
         return Call("stream.Initialize");
     }
-    HRESULT STDMETHODCALLTYPE AddMediaStream(IUnknown* object, const MSPID* purpose, DWORD flags,
-                                             IMediaStream**) override {
+    HRESULT AddMediaStream(IUnknown* object, const MSPID* purpose, DWORD flags,
+                           IMediaStream**) override {
         const std::string kind = *purpose == MSPID_PrimaryVideo ? "video," : "audio,";
         const char* on = object == g_app.directDraw3 ? "dd3," : object ? "another," : "null,";
         return Call("stream.AddMediaStream(" + kind + on + std::to_string(flags) + ")");
     }
-    HRESULT STDMETHODCALLTYPE OpenFile(LPCWSTR name, DWORD) override {
+    HRESULT OpenFile(LPCWSTR name, DWORD) override {
         const std::string narrow(name, name + std::char_traits<WCHAR>::length(name));
         return Call("stream.OpenFile(" + narrow + ")");
     }
-    HRESULT STDMETHODCALLTYPE GetMediaStream(REFMSPID, IMediaStream** stream) override {
+    HRESULT GetMediaStream(REFMSPID, IMediaStream** stream) override {
         return Hand(Call("stream.GetMediaStream"), stream, [] { return new MediaStream(); });
     }
-    HRESULT STDMETHODCALLTYPE SetState(STREAM_STATE state) override {
+    HRESULT SetState(STREAM_STATE state) override {
         const bool run = state == STREAMSTATE_RUN;
         const HRESULT result = Call(run ? "stream.SetState(RUN)" : "stream.SetState(STOP)");
         W().running = SUCCEEDED(result) ? run : W().running;
         return result;
     }
-    HRESULT STDMETHODCALLTYPE GetTime(STREAM_TIME* time) override {
+    HRESULT GetTime(STREAM_TIME* time) override {
         *time = W().frame * kFrameTime;
         return Call("stream.GetTime");
     }
-    HRESULT STDMETHODCALLTYPE Seek(STREAM_TIME time) override {
+    HRESULT Seek(STREAM_TIME time) override {
         W().frame = static_cast<int>(time / kFrameTime);
         return Call("stream.Seek");
     }
+    NOT_PLAYED(GetInformation, DWORD*, STREAM_TYPE*)
+    NOT_PLAYED(EnumMediaStreams, LONG, IMediaStream**)
+    NOT_PLAYED(GetState, STREAM_STATE*)
+    NOT_PLAYED(GetDuration, STREAM_TIME*)
+    NOT_PLAYED(GetEndOfStreamEventHandle, HANDLE*)
+    NOT_PLAYED(GetFilterGraph, IGraphBuilder**)
+    NOT_PLAYED(GetFilter, IMediaStreamFilter**)
+    NOT_PLAYED(OpenMoniker, IBindCtx*, IMoniker*, DWORD)
+    NOT_PLAYED(Render, DWORD)
 };
 
 // The class object CoCreateInstance finds: every instance is a new `Made`.
@@ -327,7 +298,7 @@ template <typename Made>
 class ClassObject final : public Double<IClassFactory, IID_IClassFactory> {
   public:
     using Double::Double;
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+    HRESULT CreateInstance(IUnknown*, REFIID iid, void** out) override {
         HRESULT result = Call(name_ + ".CreateInstance");
         if (SUCCEEDED(result)) {
             Made* made = new Made();
@@ -336,7 +307,7 @@ class ClassObject final : public Double<IClassFactory, IID_IClassFactory> {
         }
         return result;
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    HRESULT LockServer(BOOL) override { return S_OK; }
 };
 
 DWORD g_cookies[2] = {};
@@ -402,9 +373,10 @@ void IntroTest::Apply(WPARAM step) {
     } else if (step == F) {
         RenderFrame();
     } else if (step == INACTIVE || step == ACTIVE) {
-        Send(WM_ACTIVATE, step == ACTIVE ? WA_ACTIVE : WA_INACTIVE);
+        SendMessageA(g_app.mainWindow, WM_ACTIVATE, step == ACTIVE ? WA_ACTIVE : WA_INACTIVE, 0);
     } else {
-        Send(step == DESTROY ? WM_DESTROY : WM_COMMAND, step == EXIT_YES ? IDM_EXIT : step);
+        const UINT message = step == DESTROY ? WM_DESTROY : WM_COMMAND;
+        SendMessageA(g_app.mainWindow, message, step == EXIT_YES ? IDM_EXIT : step, 0);
     }
 }
 
@@ -431,9 +403,8 @@ std::string IntroTest::Describe() {
         more += " | stream " + std::to_string(W().streams) +
                 (W().running ? " runs at " : " stopped at ") + std::to_string(W().frame);
     }
-    if (const auto blits = std::count_if(W().calls.begin(), W().calls.end(), [](auto& call) {
-            return call.rfind("primary.Blt", 0) == 0;
-        })) {
+    if (const auto blits = std::ranges::count_if(
+            W().calls, [](auto& call) { return call.starts_with("primary.Blt"); })) {
         more += " | shown " + std::to_string(blits);
     }
     for (const std::string& box : W().boxes) {

@@ -11,24 +11,21 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "common/fake_surface.h"
 
 namespace intro_test {
 
 // What the doubles saw and the failures they are told to give; fresh for every test.
 struct World {
-    // How a call as `calls` writes it starts (e.g. "dd.SetDisplayMode") -> its result.
-    std::map<std::string, HRESULT> faults;
+    std::map<std::string, HRESULT> faults;  // how a logged call starts -> its result
     // e.g. "dd.SetDisplayMode(640,480,32)", "primary.Blt(<to><-<from>)", "stream.Release"
     std::vector<std::string> calls;
-    // "<caption>: <text>", + " (a stream lives)" if a stream the intro failed to open lives on
-    // while the box's modal loop runs, which it must not.
+    // "<caption>: <text>", + " (a stream lives)" if a stream the intro failed to open outlives
+    // it into the box's modal loop, which it must not.
     std::vector<std::string> boxes;
     int streams = 0;  // streams made so far: the number of the current one
-    bool running = false;
-    int frame = 0;  // the next frame the current stream delivers
-    bool streamAlive = false;
-    std::vector<uint32_t> ink;  // per frame drawn: the text's colour (0x00RRGGBB), if any
+    int frame = 0;    // the next frame the current stream delivers
+    bool running = false, streamAlive = false;
+    std::vector<uint32_t> ink;  // per frame drawn: the text's colour (0x00RRGGBB)
 };
 World& W();
 
@@ -45,17 +42,13 @@ class IntroTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     void StartDisplay();  // the intro's window at (100, 50) as g_app.mainWindow; display setup
-    void Send(UINT message, WPARAM wParam) { SendMessageA(g_app.mainWindow, message, wParam, 0); }
-    // Forgets the calls and boxes so far, so Describe tells only what comes after.
-    void Mark() {
-        W().calls.clear();
-        W().boxes.clear();
-    }
     void Apply(WPARAM step);
     void Check(const std::vector<Row>& rows);  // each on a fresh display
     // The intro's state in a line: "active paused loaded | stream <n> runs|stopped at <frame>
-    // | shown <blits> | <boxes> | quit", leaving out what is not so.
+    // | shown <blits> | <boxes> | quit", leaving out what is not so; calls and boxes since the
+    // last Mark.
     static std::string Describe();
+    static void Mark() { W().calls.clear(), W().boxes.clear(); }
 
     int exitAnswer = IDNO;  // what the Quit box is answered with
     long liveObjects_ = 0;

@@ -1,6 +1,4 @@
 // Start-up as WinMain runs it (display setup, then the posted Open), and each step's failure.
-#include <algorithm>
-
 #include "app/main.h"
 #include "tests/intro/intro_support.h"
 
@@ -14,18 +12,18 @@ using StartUp = IntroTest;
 // and sound to the default renderer before the file; frames unscaled, top-left; to the end.
 TEST_F(StartUp, SetsUpTheDisplayAndPlaysTheMovieWithItsSoundIntoTheOffscreenSurface) {
     EXPECT_EQ(WinMain(nullptr, nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT), 0);
-    const std::vector<std::string> expected = {"dd.SetDisplayMode(640,480,32)",
-                                               "dd3.CreateSurface(offscreen,800x600x16)",
-                                               "clipper.SetHWnd(main)",
-                                               "stream.AddMediaStream(video,dd3,0)",
-                                               "stream.AddMediaStream(audio,null,1)",
-                                               "stream.OpenFile(vrelfi.dat)",
-                                               "video.CreateSample(offscreen,0,0,320,240)"};
-    std::vector<std::string> seen;
-    std::ranges::copy_if(W().calls, std::back_inserter(seen), [&](auto& call) {
-        return std::ranges::find(expected, call) != expected.end();
-    });
-    EXPECT_EQ(seen, expected);
+    std::string setUp;  // the calls that carry arguments, but for the frames' own
+    for (const std::string& call : W().calls) {
+        if (call.find('(') != std::string::npos && !call.starts_with("primary.Blt") &&
+            !call.starts_with("stream.SetState")) {
+            setUp += call + " ";
+        }
+    }
+    EXPECT_EQ(setUp,
+              "dd.SetDisplayMode(640,480,32) dd3.CreateSurface(primary) "
+              "dd3.CreateSurface(offscreen,800x600x16) clipper.SetHWnd(main) "
+              "stream.AddMediaStream(video,dd3,0) stream.AddMediaStream(audio,null,1) "
+              "stream.OpenFile(vrelfi.dat) video.CreateSample(offscreen,0,0,320,240) ");
     EXPECT_EQ(Describe(), "loaded | stream 1 stopped at 200 | shown 200");
 }
 
