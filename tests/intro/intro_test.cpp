@@ -1,6 +1,5 @@
-// The intro's own code (app/, display/, media/, present/, res/) against doubles of DirectDraw and
-// the multimedia stream in front of the runtime: a clean desktop and AppState per test, boxes
-// answered in-process, no COM or GDI objects left behind.
+// The intro's own code (app/, display/, media/, present/, res/) on doubles of DirectDraw and the
+// stream: a clean desktop and AppState per test, boxes answered in-process, no COM or GDI leaks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,13 +28,10 @@ namespace {
 // What the doubles saw and the failures they are told to give; fresh for every test.
 struct World {
     std::map<std::string, HRESULT> faults;  // how a logged call starts -> its result
-    // e.g. "dd.SetDisplayMode(640,480,32)", "primary.Blt(<to><-<from>)", "stream.Release"
-    std::vector<std::string> calls;
-    // "<caption>: <text>", + " (a stream lives)" if a stream the intro failed to open outlives
-    // it into the box's modal loop, which it must not.
-    std::vector<std::string> boxes;
-    int streams = 0;  // streams made so far: the number of the current one
-    int frame = 0;    // the next frame the current stream delivers
+    std::vector<std::string> calls;  // e.g. "dd.SetDisplayMode(640,480,32)", "stream.Release"
+    std::vector<std::string> boxes;  // "<caption>: <text>"
+    int streams = 0;                 // streams made so far: the number of the current one
+    int frame = 0;                   // the next frame the current stream delivers
     bool running = false, streamAlive = false;
     std::vector<uint32_t> ink;  // per frame drawn: the text's colour (0x00RRGGBB)
 } world;
@@ -112,12 +108,12 @@ struct Double : Base {
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
-        if (--refs_ == 0) {
-            Call(name_ + ".Release");
-            delete this;
-            return 0;
+        if (--refs_ > 0) {
+            return refs_;
         }
-        return refs_;
+        Call(name_ + ".Release");
+        delete this;
+        return 0;
     }
 
     const std::string name_;
@@ -325,17 +321,16 @@ class IntroTest : public ::testing::Test {
         world = World{};
         liveObjects_ = vrel::com::LiveObjects::Count();
         gdiHandles_ = vrel::gdi::testing::LiveHandles();
-        const auto add = [](REFCLSID id, IClassFactory* classObject, DWORD* cookie) {
-            CoRegisterClassObject(id, classObject, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                  cookie);
-            classObject->Release();  // the registry holds its own
+        const auto add = [](REFCLSID id, IClassFactory* made, DWORD* cookie) {
+            CoRegisterClassObject(id, made, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, cookie);
+            made->Release();  // the registry holds its own
         };
         add(CLSID_DirectDrawFactory, new ClassObject<Factory>("ddclass"), &g_cookies[0]);
         add(CLSID_AMMultiMediaStream, new ClassObject<Stream>("streamclass"), &g_cookies[1]);
         vrel::user::testing::SetMessageBoxHook([this](auto& box) {
-            const bool orphan = world.streamAlive && g_app.mmStream == nullptr;
-            world.boxes.push_back(box.caption + ": " + box.text +
-                                  (orphan ? " (a stream lives)" : ""));
+            // A stream the intro failed to open must not outlive it into the box's modal loop.
+            const bool lives = world.streamAlive && g_app.mmStream == nullptr;
+            world.boxes.push_back(box.caption + ": " + box.text + (lives ? " (stream lives)" : ""));
             return (box.type & MB_TYPEMASK) == MB_YESNO ? exitAnswer : IDOK;
         });
     }
@@ -345,9 +340,8 @@ class IntroTest : public ::testing::Test {
         while (vrel::com::InitCountOnThisThread() > 0) {
             CoUninitialize();
         }
-        for (DWORD& cookie : g_cookies) {
-            CoRevokeClassObject(std::exchange(cookie, 0));
-        }
+        CoRevokeClassObject(g_cookies[0]);
+        CoRevokeClassObject(g_cookies[1]);
         EXPECT_EQ(vrel::com::LiveObjects::Count(), liveObjects_) << "COM objects left alive";
         EXPECT_EQ(vrel::gdi::testing::LiveHandles(), gdiHandles_) << "GDI objects left alive";
     }
@@ -387,9 +381,7 @@ class IntroTest : public ::testing::Test {
             TearDown();
             SetUp();
             StartDisplay();
-            for (WPARAM earlier : before) {
-                Apply(earlier);
-            }
+            std::ranges::for_each(before, [this](WPARAM earlier) { Apply(earlier); });
             Mark();
             Apply(step);
             EXPECT_EQ(Describe(), outcome);
@@ -531,9 +523,8 @@ TEST_F(FrameStep, EachOutcomeOfAStep) {
 
 using StartUp = IntroTest;
 
-// 640 x 480 at 32 bits; an offscreen surface as the primary is after the mode change (so
-// blits copy between equal formats); the clipper on the window; video to the intro's DirectDraw
-// and sound to the default renderer before the file; frames unscaled, top-left; to the end.
+// 640 x 480 x 32; the offscreen surface as the primary is once the mode is set; the clipper on the
+// window; video to our DirectDraw and sound to the default renderer, then the file; to the end.
 TEST_F(StartUp, SetsUpTheDisplayAndPlaysTheMovieWithItsSoundIntoTheOffscreenSurface) {
     EXPECT_EQ(WinMain(nullptr, nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT), 0);
     std::string setUp;  // the calls that carry arguments, but for the frames' own
