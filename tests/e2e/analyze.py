@@ -6,28 +6,18 @@
                                           area, as "<index> <count>" (-1 0 when none)
   analyze.py step FILE1 FILE2 X0 Y0 X1 Y1 the fewest steps forward through the colour
                                           cycle from FILE1's overlay colour to FILE2's
-  analyze.py same FILE1 FILE2             number of differing pixels
 """
+import re
 import sys
 
 
 def read_ppm(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        start = pos
-        while not data[pos:pos + 1].isspace():
-            pos += 1
-        fields.append(data[start:pos])
-    if fields[0] != b"P6" or int(fields[3]) != 255:
+    data = open(path, "rb").read()
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not header:
         raise SystemExit(f"{path}: not a binary 8-bit PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[pos + 1:pos + 1 + width * height * 3]
-    return width, height, pixels
+    width, height = int(header[1]), int(header[2])
+    return width, height, data[header.end():header.end() + width * height * 3]
 
 
 def pixel(image, x, y):
@@ -90,13 +80,6 @@ def cycle_step(first, second, x0, y0, x1, y1):
 
 def main(argv):
     command = argv[1]
-    if command == "same":
-        a, b = read_ppm(argv[2]), read_ppm(argv[3])
-        if a[:2] != b[:2]:
-            print(a[0] * a[1])
-            return
-        print(sum(1 for i in range(0, len(a[2]), 3) if a[2][i:i + 3] != b[2][i:i + 3]))
-        return
     if command == "step":
         area = (int(v) for v in argv[4:8])
         print(cycle_step(read_ppm(argv[2]), read_ppm(argv[3]), *area))
