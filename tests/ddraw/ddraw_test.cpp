@@ -3,8 +3,6 @@
 // fill, sources from elsewhere) through clippers that follow windows, GetDC.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -14,9 +12,9 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <numeric>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -90,7 +88,6 @@ Image ScreenPixels() {
 class DirectDrawTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        liveAtStart_ = com::LiveObjects::Count();
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         user::testing::ResetWindowing();
         ASSERT_TRUE(screen::Screen::Get().SetMode(640, 480, 32));
@@ -104,7 +101,6 @@ class DirectDrawTest : public ::testing::Test {
         EXPECT_EQ(com::LiveObjects::Count(), liveAtStart_) << "COM objects left alive";
     }
     // As the intro: the factory by CoCreateInstance, IDirectDraw from it, IDirectDraw3 by QI.
-    // Called again, it lets go of the ones before.
     void OpenDirectDraw() {
         ASSERT_EQ(CoCreateInstance(CLSID_DirectDrawFactory, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IDirectDrawFactory, reinterpret_cast<void**>(factory.Put())),
@@ -138,33 +134,22 @@ class DirectDrawTest : public ::testing::Test {
     ComPtr<IDirectDrawFactory> factory;
     ComPtr<IDirectDraw> dd;
     ComPtr<IDirectDraw3> dd3;
-
-  private:
-    long liveAtStart_ = 0;
+    const long liveAtStart_ = com::LiveObjects::Count();
 };
 
-using FactoryTest = DirectDrawTest;
-
-TEST_F(FactoryTest, DirectDrawAndDirectDraw3AreOneObjectRefusingOtherInterfaces) {
+TEST_F(DirectDrawTest, DirectDrawAndDirectDraw3AreOneObjectRefusingOtherInterfaces) {
     OpenDirectDraw();
-    IUnknown* a = nullptr;
-    IUnknown* b = nullptr;
-    ASSERT_EQ(dd->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a)), S_OK);
-    ASSERT_EQ(dd3->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(&b)), S_OK);
-    EXPECT_EQ(b, dd.Get());
-    EXPECT_EQ(dd3->AddRef(), 5u) << "one count: the fixture's two, a and b";
-    EXPECT_EQ(dd->Release() + a->Release() + b->Release(), 4u + 3u + 2u);
-    for (auto [object, iid] : {std::pair<IUnknown*, IID>{dd.Get(), IID_IDirectDrawSurface},
-                               {dd3.Get(), IID_IClassFactory},
-                               {factory.Get(), IID_IDirectDraw}}) {
-        void* out = &out;
-        EXPECT_EQ(object->QueryInterface(iid, &out), E_NOINTERFACE);
-        EXPECT_EQ(out, nullptr);
-    }
-    EXPECT_EQ(dd->QueryInterface(IID_IDirectDraw3, nullptr), E_POINTER);
+    ComPtr<IUnknown> a, b;
+    ASSERT_EQ(dd->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(a.Put())), S_OK);
+    ASSERT_EQ(dd3->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(b.Put())), S_OK);
+    EXPECT_EQ(b.Get(), dd.Get());
+    EXPECT_EQ(dd3->AddRef() + dd->Release(), 5u + 4u) << "one count: the fixture's two, a and b";
+    void* out = &out;
+    EXPECT_EQ(dd3->QueryInterface(IID_IDirectDrawSurface, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
 }
 
-TEST_F(FactoryTest, CooperativeLevels) {
+TEST_F(DirectDrawTest, CooperativeLevels) {
     OpenDirectDraw();
     const std::pair<DWORD, HRESULT> cases[] = {
         {DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE, DD_OK},
@@ -180,45 +165,17 @@ TEST_F(FactoryTest, CooperativeLevels) {
     }
 }
 
-// The objects the intro holds, released in every possible order: all of them end.
-TEST_F(FactoryTest, TeardownInAnyOrderReleasesEverything) {
-    const long before = com::LiveObjects::Count();
-    std::array<int, 6> order;
-    std::iota(order.begin(), order.end(), 0);
-    do {
-        OpenDirectDraw();
-        ComPtr<IDirectDrawSurface> primary = Make(Desc()), offscreen = Make(Desc(8, 8));
-        ComPtr<IDirectDrawClipper> clipper = MakeClipper(nullptr);
-        ASSERT_EQ(primary->SetClipper(clipper.Get()), DD_OK);
-        IUnknown* held[6] = {factory.Detach(), primary.Detach(), offscreen.Detach(),
-                             clipper.Detach(), dd3.Detach(),     dd.Detach()};
-        for (int index : order) {
-            held[index]->Release();
-        }
-        ASSERT_EQ(com::LiveObjects::Count(), before) << order[0] << order[1] << order[2];
-    } while (std::next_permutation(order.begin(), order.end()));
-}
-
-using ModeTest = DirectDrawTest;
-
-TEST_F(ModeTest, ModesTheScreenCannotShowAreRefused) {
+// Every surface is 32-bit XRGB at its size, a new offscreen one black; the primary is the
+// framebuffer at the mode's size. Modes the screen cannot show (the screen tests own which)
+// and mode changes while the primary is held leave the screen as it was.
+TEST_F(DirectDrawTest, SurfacesAndDisplayModes) {
     OpenDirectDraw();
-    const DWORD cases[][3] = {{640, 480, 16}, {640, 480, 24}, {640, 480, 8},  {0, 480, 32},
-                              {640, 0, 32},   {~0u, ~0u, 32}, {640, 4097, 32}};
-    for (const auto& m : cases) {
-        for (HRESULT hr :
-             {dd->SetDisplayMode(m[0], m[1], m[2]), dd3->SetDisplayMode(m[0], m[1], m[2], 0, 0)}) {
-            EXPECT_TRUE(hr == DDERR_INVALIDMODE || hr == DDERR_UNSUPPORTEDMODE) << m[0] << m[1];
-        }
-        EXPECT_EQ(screen::Screen::Get().Framebuffer().width, 640) << "the screen changed";
+    for (auto [w, h, bpp] : {std::tuple{640u, 480u, 16u}, {~0u, ~0u, 32u}, {640u, 4097u, 32u}}) {
+        EXPECT_TRUE(FAILED(dd->SetDisplayMode(w, h, bpp))) << w << "x" << h << "x" << bpp;
+        EXPECT_TRUE(FAILED(dd3->SetDisplayMode(w, h, bpp, 0, 0))) << w << "x" << h << "x" << bpp;
     }
     EXPECT_EQ(dd3->SetDisplayMode(640, 480, 32, 0, 1), DDERR_INVALIDPARAMS) << "unknown flag";
-}
-
-// Every surface is 32-bit XRGB at its size whatever was asked, a new offscreen one black;
-// the primary is the framebuffer at the display mode's size, and the mode stays while it is held.
-TEST_F(ModeTest, SurfacesDescribedAndThePrimaryFollowingTheMode) {
-    OpenDirectDraw();
+    EXPECT_EQ(screen::Screen::Get().Framebuffer().width, 640) << "the screen changed";
     DDSURFACEDESC bare = Desc(7, 5);
     bare.dwFlags &= ~DDSD_PIXELFORMAT;
     ComPtr<IDirectDrawSurface> primary = Make(Desc()), offscreen = Make(bare);
@@ -252,26 +209,17 @@ TEST_F(ModeTest, SurfacesDescribedAndThePrimaryFollowingTheMode) {
     EXPECT_EQ(screen::Screen::Get().Framebuffer().width, 640);
 }
 
-using SurfaceTest = DirectDrawTest;
-
-TEST_F(SurfaceTest, RefusedDescriptionsAndASecondPrimary) {
+TEST_F(DirectDrawTest, RefusedDescriptionsAndASecondPrimary) {
     OpenDirectDraw();
     using D = DDSURFACEDESC;
-    // 228 - size: the other ABI's; DDSD_LPSURFACE: the caller's memory; 0x4: FourCC; 0x1000:
-    // a texture.
     const std::pair<HRESULT, std::vector<void (*)(D*)>> cases[] = {
         {DDERR_INVALIDPARAMS,
-         {[](D* d) { d->dwSize = 120 + 108 - d->dwSize; }, [](D* d) { d->dwWidth = 0; },
+         {[](D* d) { d->dwSize = 120 + 108 - d->dwSize; },  // the other ABI's size
           [](D* d) { d->dwWidth = 0x80000000u; }, [](D* d) { d->dwHeight = 100000; },
-          [](D* d) { d->dwFlags &= ~DDSD_HEIGHT; }, [](D* d) { d->dwFlags |= DDSD_LPSURFACE; },
-          [](D* d) { d->ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE; }}},
-        {DDERR_INVALIDPIXELFORMAT,
-         {[](D* d) { d->ddpfPixelFormat.dwRGBBitCount = 24; },
-          [](D* d) { d->ddpfPixelFormat.dwRBitMask = 0xFF; },
-          [](D* d) { d->ddpfPixelFormat.dwFlags = 0x4; }}},
+          [](D* d) { d->dwFlags &= ~DDSD_HEIGHT; }, [](D* d) { d->dwFlags |= DDSD_LPSURFACE; }}},
+        {DDERR_INVALIDPIXELFORMAT, {[](D* d) { d->ddpfPixelFormat.dwRGBBitCount = 24; }}},
         {DDERR_INVALIDCAPS,
-         {[](D* d) { d->ddsCaps.dwCaps |= 0x1000; },
-          [](D* d) { d->ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY; },
+         {[](D* d) { d->ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY; },
           [](D* d) { *d = Desc(), d->ddsCaps.dwCaps |= DDSCAPS_OFFSCREENPLAIN; }}}};
     for (const auto& [expected, edits] : cases) {
         for (size_t i = 0; i < edits.size(); ++i) {
@@ -292,7 +240,7 @@ TEST_F(SurfaceTest, RefusedDescriptionsAndASecondPrimary) {
 
 // Lock hands out the rectangle's first pixel; a locked surface refuses what would touch its
 // pixels (Lock, GetDC, Blt either way) until Unlock.
-TEST_F(SurfaceTest, LockAndUnlock) {
+TEST_F(DirectDrawTest, LockAndUnlock) {
     OpenDirectDraw();
     ComPtr<IDirectDrawSurface> surface = Make(Desc(100, 60)), other = Make(Desc(100, 60));
     Pixels(surface.Get(), UniqueValue);
@@ -308,8 +256,6 @@ TEST_F(SurfaceTest, LockAndUnlock) {
          {R{-1, 0, 10, 10}, R{0, 0, 101, 60}, R{50, 50, 50, 55}, R{20, 20, 10, 30}, kExtremes}) {
         EXPECT_EQ(surface->Lock(&r, &desc, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS) << r.left;
     }
-    DDSURFACEDESC unsized{};
-    EXPECT_EQ(surface->Lock(nullptr, &unsized, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS);
     EXPECT_EQ(surface->Unlock(nullptr), DDERR_NOTLOCKED);
     ASSERT_EQ(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
     HDC dc = nullptr;
@@ -318,12 +264,9 @@ TEST_F(SurfaceTest, LockAndUnlock) {
     EXPECT_EQ(surface->Blt(nullptr, other.Get(), nullptr, DDBLT_WAIT, nullptr), DDERR_SURFACEBUSY);
     EXPECT_EQ(other->Blt(nullptr, surface.Get(), nullptr, DDBLT_WAIT, nullptr), DDERR_SURFACEBUSY);
     EXPECT_EQ(surface->Unlock(desc.lpSurface), DD_OK);
-    EXPECT_EQ(surface->Unlock(desc.lpSurface), DDERR_NOTLOCKED);
 }
 
-using BltTest = DirectDrawTest;
-
-enum class From { Own, Self, Foreign, Foreign565, Nothing, Fill, BadFill };
+enum class From { Own, Self, Foreign, Nothing, Fill };
 enum class Clip { None, Edges, Window, Hidden, Destroyed };  // the primary's clipper: on what
 using enum From;
 using enum Clip;
@@ -338,18 +281,14 @@ struct BltCase {
     std::vector<R> windows = {};  // the clipper's window, then windows above it
 };
 
-// Onto the primary (the screen, 640 × 480), from a surface painted with UniqueValue. A
-// refused blit draws nothing; one that works draws every pixel of `dst` that the clipper
-// lets through, by the exact mapping: offset i shows src.left + i * srcWidth / dstWidth
-// (likewise for y), and nothing else.
+// Onto the primary (the screen, 640 × 480), from a surface painted with UniqueValue. A refused
+// blit draws nothing; one that works draws every pixel of `dst` the clipper lets through, by
+// the exact mapping (SourceAt), and nothing else.
 const BltCase kBlits[] = {
     {"320x240 doubled over the screen", DD_OK, Own, kAll, kAll, None, 320, 240},
-    {"640x480 copied", DD_OK, Own, R{0, 0, 640, 480}, R{0, 0, 640, 480}, None, 640, 480},
     {"200x150 stretched over the screen", DD_OK, Own, kAll, kAll, None, 200, 150},
     {"640x480 shrunk to 200x150", DD_OK, Own, R{7, 5, 207, 155}, kAll, None, 640, 480},
     {"inner rectangles", DD_OK, Own, R{5, 7, 305, 157}, R{10, 20, 110, 70}, None, 160, 120},
-    {"inner rectangles doubled", DD_OK, Own, R{1, 2, 67, 56}, R{7, 3, 40, 30}, None, 64, 48},
-    {"one pixel over everything", DD_OK, Own, kAll, R{1, 1, 2, 2}, None, 3, 3},
     {"one column widened", DD_OK, Own, R{0, 0, 300, 50}, kAll, None, 1, 100},
     {"a surface from elsewhere, read through its Lock", DD_OK, Foreign, kAll, kAll},
     {"colour fill", DD_OK, Fill, R{10, 5, 30, 25}, kAll},
@@ -362,7 +301,6 @@ const BltCase kBlits[] = {
     {"cut past the bottom-right", DD_OK, Own, R{600, 400, 760, 560}, kAll, Edges},
     {"cut from LONG's extremes", DD_OK, Own, kExtremes, kAll, Edges},
     {"cut away to the right", DD_OK, Own, R{640, 0, 700, 480}, kAll, Edges},
-    {"cut away far off", DD_OK, Own, R{INT_MAX - 9, 0, INT_MAX, 9}, kAll, Edges},
     {"doubled, cut from an odd x", DD_OK, Own, R{-41, -3, 23, 45}, kAll, Edges},
     {"colour fill around a box above the window", DD_OK, Fill, kAll, kAll, Window, 0, 0,
      std::vector{R{0, 0, 640, 480}, R{100, 80, 300, 200}}},
@@ -370,8 +308,6 @@ const BltCase kBlits[] = {
      std::vector{R{0, 0, 640, 480}, R{3, 5, 201, 77}, R{7, 300, 16, 302}, R{500, 300, 800, 600}}},
     {"a smaller window under a bar", DD_OK, Own, kAll, kAll, Window, 320, 240,
      std::vector{R{101, 100, 500, 400}, R{300, 50, 350, 450}}},
-    {"a window past the screen", DD_OK, Own, kAll, kAll, Window, 320, 240,
-     std::vector{R{-50, -50, 700, 300}}},
     {"a hidden window", DD_OK, Own, kAll, kAll, Hidden, 320, 240, std::vector{R{0, 0, 64, 48}}},
     {"a destroyed window clips no more", DD_OK, Own, kAll, kAll, Destroyed, 320, 240,
      std::vector{R{100, 100, 200, 200}}},
@@ -379,14 +315,10 @@ const BltCase kBlits[] = {
     {"empty destination", DDERR_INVALIDRECT, Own, R{10, 10, 10, 20}, kAll},
     {"inverted destination", DDERR_INVALIDRECT, Own, R{20, 20, 10, 10}, kAll},
     {"destination past the edge", DDERR_INVALIDRECT, Own, R{0, 0, 641, 480}, kAll},
-    {"destination above the top", DDERR_INVALIDRECT, Own, R{0, -1, 640, 479}, kAll},
     {"destination at LONG's extremes", DDERR_INVALIDRECT, Own, kExtremes, kAll},
     {"empty source", DDERR_INVALIDRECT, Own, kAll, R{5, 5, 6, 5}},
     {"source past its edge", DDERR_INVALIDRECT, Own, kAll, R{0, 0, 33, 24}},
-    {"source left of its edge", DDERR_INVALIDRECT, Own, kAll, R{-1, 0, 31, 24}},
     {"source at LONG's extremes", DDERR_INVALIDRECT, Own, kAll, kExtremes},
-    {"colour fill, effects of the wrong size", DDERR_INVALIDPARAMS, BadFill, kAll, kAll},
-    {"a surface from elsewhere in 16-bit RGB", DDERR_INVALIDPIXELFORMAT, Foreign565, kAll, kAll},
 };
 
 // Where offset `at` of the destination side [d0, d1) reads on the source side [s0, s1).
@@ -394,7 +326,7 @@ int SourceAt(int at, LONG d0, LONG d1, LONG s0, LONG s1) {
     return static_cast<int>(s0 + (at - int64_t{d0}) * (s1 - s0) / (int64_t{d1} - d0));
 }
 
-TEST_F(BltTest, EveryRowOfTheTable) {
+TEST_F(DirectDrawTest, BltEveryRowOfTheTable) {
     for (const BltCase& c : kBlits) {
         user::testing::ResetWindowing();
         std::vector<HWND> windows;
@@ -402,37 +334,32 @@ TEST_F(BltTest, EveryRowOfTheTable) {
             windows.push_back(MakeWindow(r));
         }
         OpenDirectDraw();
-        const DDPIXELFORMAT rgb565 = test::RgbFormat(16, 0xF800, 0x7E0, 0x1F);
-        ComPtr<IDirectDrawSurface> primary = Make(Desc());
-        ComPtr<IDirectDrawSurface> own =
-            c.from == Own ? Make(Desc(c.w, c.h)) : ComPtr<IDirectDrawSurface>();
-        ComPtr<test::FakeSurface> foreign(
-            c.from == Foreign || c.from == Foreign565
-                ? new test::FakeSurface(c.w, c.h, c.from == Foreign ? kXrgb : rgb565)
-                : nullptr);
-        IDirectDrawSurface* source = c.from == Self ? primary.Get()
-                                     : own          ? own.Get()
-                                                    : foreign.Get();
+        ComPtr<IDirectDrawSurface> primary = Make(Desc()), own;
+        ComPtr<test::FakeSurface> foreign;
+        IDirectDrawSurface* source = c.from == Self ? primary.Get() : nullptr;
+        if (c.from == Own) {
+            source = (own = Make(Desc(c.w, c.h))).Get();
+        } else if (c.from == Foreign) {
+            foreign = ComPtr(new test::FakeSurface(c.w, c.h, kXrgb));
+            source = foreign.Get();
+        }
         if (c.clip != None) {  // the app's own reference goes at once, as the intro's does
             HWND window = windows.empty() ? nullptr : windows[0];
             ASSERT_EQ(primary->SetClipper(MakeClipper(window).Get()), DD_OK);
         }
-        if (c.clip == Hidden) {
-            ShowWindow(windows[0], SW_HIDE);
-        } else if (c.clip == Destroyed) {
-            DestroyWindow(windows[0]);
+        if (c.clip == Hidden || c.clip == Destroyed) {  // after SetHWnd: the clipper must notice
+            c.clip == Hidden ? ShowWindow(windows[0], SW_HIDE) : DestroyWindow(windows[0]);
         }
         const Image before = Pixels(primary.Get(), [&](int x, int y) {
             return c.from == Self ? UniqueValue(x, y) : 0x00ABCDEFu;  // no UniqueValue
         });
-        const Image picture = c.from == Self                   ? before
-                              : source && c.from != Foreign565 ? Pixels(source, UniqueValue)
-                                                               : Image{1, 1, {0x00123456}};
+        const Image picture = c.from == Self ? before
+                              : source       ? Pixels(source, UniqueValue)
+                                             : Image{1, 1, {0x00123456}};
         DDBLTFX fx{};
-        fx.dwSize = c.from == BadFill ? 4 : sizeof(fx);
+        fx.dwSize = sizeof(fx);
         fx.dwFillColor = 0x00123456;
-        const DWORD flags =
-            DDBLT_WAIT | (c.from == Fill || c.from == BadFill ? DDBLT_COLORFILL : 0);
+        const DWORD flags = DDBLT_WAIT | (c.from == Fill ? DDBLT_COLORFILL : 0);
         R dst = c.dst.value_or(R{0, 0, 640, 480});
         R src = c.src.value_or(R{0, 0, picture.width, picture.height});
         const HRESULT hr =
@@ -461,7 +388,7 @@ TEST_F(BltTest, EveryRowOfTheTable) {
 
 // Blits both ways between two surfaces on two threads while this one locks one of them:
 // no deadlock, and every call either works or finds the surface busy.
-TEST_F(BltTest, ConcurrentBlitsInOppositeDirections) {
+TEST_F(DirectDrawTest, BltConcurrentlyInOppositeDirections) {
     OpenDirectDraw();
     ComPtr<IDirectDrawSurface> a = Make(Desc(64, 48)), b = Make(Desc(64, 48));
     std::atomic<int> unexpected{0};
@@ -480,28 +407,21 @@ TEST_F(BltTest, ConcurrentBlitsInOppositeDirections) {
     EXPECT_EQ(unexpected.load(), 0);
 }
 
-using DcTest = DirectDrawTest;
-
-// A surface's DC draws into its pixels, the primary's onto the screen (how GDI draws is the
-// gdi tests' business); one DC at a time, given back by ReleaseDC, gone with its surface.
-TEST_F(DcTest, GetDcAndReleaseDc) {
+// A surface's DC draws into its pixels (how GDI draws is the gdi tests' business); one DC
+// at a time, given back by ReleaseDC, and gone with its surface.
+TEST_F(DirectDrawTest, GetDcAndReleaseDc) {
     OpenDirectDraw();
-    ComPtr<IDirectDrawSurface> primary = Make(Desc()), offscreen = Make(Desc(640, 480));
-    for (IDirectDrawSurface* surface : {offscreen.Get(), primary.Get()}) {
-        const Image before = Pixels(surface, [](int, int) { return 0x00203040u; });
-        HDC dc = nullptr, second = nullptr;
-        ASSERT_EQ(surface->GetDC(&dc), DD_OK);
-        EXPECT_EQ(surface->GetDC(&second), DDERR_DCALREADYCREATED);
-        EXPECT_TRUE(TextOutA(dc, 41, 30, "Hello, DC", 9));
-        EXPECT_EQ(surface->ReleaseDC(second), DDERR_INVALIDPARAMS) << "not its DC";
-        ASSERT_EQ(surface->ReleaseDC(dc), DD_OK);
-        EXPECT_EQ(surface->ReleaseDC(dc), DDERR_NODC) << "already given back";
-        const Image after = surface == primary.Get() ? ScreenPixels() : Pixels(surface);
-        EXPECT_NE(after.pixels, before.pixels) << "no text in the pixels";
-    }
-    HDC dc = nullptr;
-    ASSERT_EQ(offscreen->GetDC(&dc), DD_OK);
-    offscreen.Reset();
+    ComPtr<IDirectDrawSurface> surface = Make(Desc(64, 48));
+    const Image before = Pixels(surface.Get());
+    HDC dc = nullptr, second = nullptr;
+    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
+    EXPECT_EQ(surface->GetDC(&second), DDERR_DCALREADYCREATED);
+    EXPECT_TRUE(TextOutA(dc, 4, 4, "DC", 2));
+    ASSERT_EQ(surface->ReleaseDC(dc), DD_OK);
+    EXPECT_EQ(surface->ReleaseDC(dc), DDERR_NODC) << "already given back";
+    EXPECT_NE(Pixels(surface.Get()).pixels, before.pixels) << "no text in the pixels";
+    ASSERT_EQ(surface->GetDC(&dc), DD_OK);
+    surface.Reset();
     EXPECT_FALSE(TextOutA(dc, 0, 0, "x", 1)) << "the DC went with its surface";
 }
 
@@ -533,10 +453,8 @@ TEST_F(ScreenProbe, BlitShowsOnTheRealScreen) {
     for (uint32_t p : ScreenPixels().pixels) {
         out << static_cast<char>(p >> 16) << static_cast<char>(p >> 8) << static_cast<char>(p);
     }
-    out.close();
-    ASSERT_TRUE(out) << dir;
+    ASSERT_TRUE(out.flush()) << dir;
     std::cout << "drawn" << std::endl;
-    // The script takes its screenshot now and says when it is done.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!std::filesystem::exists(dir / "done") && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
