@@ -427,13 +427,13 @@ TEST_F(DirectDrawTest, GetDcAndReleaseDc) {
 
 using ScreenProbe = DirectDrawTest;
 
-// Run by tests/e2e/ddraw_screenshot.sh on a real screen: it waits for "drawn", compares its
+// Run by tests/e2e/screen_pixels.sh on a real screen: it waits for "drawn", compares its
 // screenshot with <VREL_DDRAW_PROBE>/framebuffer.ppm and touches <VREL_DDRAW_PROBE>/done.
 // Nothing but Blt presents, so the shot shows whether a blit reaches the real window by itself.
 TEST_F(ScreenProbe, BlitShowsOnTheRealScreen) {
     const char* folder = std::getenv("VREL_DDRAW_PROBE");
     if (folder == nullptr || screen::Screen::Get().Headless()) {
-        GTEST_SKIP() << "run by tests/e2e/ddraw_screenshot.sh on a real screen";
+        GTEST_SKIP() << "run by tests/e2e/screen_pixels.sh on a real screen";
     }
     const std::filesystem::path dir = folder;
     HWND main = MakeWindow({0, 0, 640, 480});
