@@ -2,7 +2,7 @@
 # Sets up the machine, builds everything and runs every test:
 #   1. the normal build (warnings as errors): unit, contract and end-to-end tests (Xvfb)
 #   2. an AddressSanitizer + UBSan build: unit and contract tests
-#   3. a ThreadSanitizer build: the unit and contract tests of the services with threads
+#   3. a ThreadSanitizer build: the unit and contract tests of the services with threads or locks
 #   4. the fuzz targets (clang, libFuzzer), 10 s each (VREL_FUZZ_SECONDS)
 # `scripts/test.sh quick` runs only step 1.
 set -euo pipefail
@@ -67,8 +67,9 @@ step "AddressSanitizer + UBSan build"
 configure_and_build "$root/build-asan" unit_tests -- -DVREL_SANITIZE=address -DVREL_BENCH=OFF
 run_ctest "$root/build-asan" -LE e2e
 
-# Only the services with threads of their own: ThreadSanitizer has nothing to find elsewhere.
-threaded="mmstream port user entry"
+# Only the services with threads or locks of their own (the stream's thread draws on surfaces):
+# ThreadSanitizer has nothing to find elsewhere.
+threaded="mmstream port user entry ddraw gdi"
 step "ThreadSanitizer build"
 # shellcheck disable=SC2046,SC2086 # one target per word
 configure_and_build "$root/build-tsan" $(printf 'test_%s ' $threaded) -- \
