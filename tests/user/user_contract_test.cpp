@@ -1,5 +1,4 @@
-// Windows and messages as a program sees them: the queue's order and limit, activation as
-// WM_ACTIVATE (also from the real window's focus), message boxes, their loop, answers and nesting.
+// Windows and messages as a program sees them: the queue, activation and message boxes.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -113,7 +112,6 @@ TEST_F(UserTest, ActivationAndTheRealWindowsFocusReachWindowsAsWmActivate) {
         {[] { Focus(Kind::FocusLost); }, ""},
         // A loop waiting while inactive is woken: focus is not handled, then slept on.
         {[] { Focus(Kind::FocusGained), WaitMessage(); }, "w0 on "},
-        {[] { Focus(Kind::FocusGained); }, ""},
         {[] { MakeWindow(WS_POPUP); }, ""},  // hidden
         {[] { ShowWindow(g_windows[1], SW_SHOW); }, "w0 off w1 on "},
     };
