@@ -1,6 +1,4 @@
-// The GDI service's contract: device contexts on pixel buffers, objects selected and deleted,
-// fills, clipping, text with its colour and background mode, text extents and font metrics,
-// and bad handles and arguments refused without drawing.
+// The GDI service as the intro draws with it: contexts on pixel buffers, objects, fills and text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,8 +32,7 @@ struct Canvas {
     uint32_t& At(int x, int y) { return pixels[size_t(y + 8) * (width + 16) + x + 8]; }
     // How many pixels differ from `background`, and their bounding box; the frame must hold.
     std::pair<int, RECT> Changed(uint32_t background) {
-        EXPECT_EQ(size_t(std::count(pixels.begin(), pixels.end(), kGuard)),
-                  pixels.size() - size_t(width * height))
+        EXPECT_EQ(std::ranges::count(pixels, kGuard) + width * height, std::ssize(pixels))
             << "wrote outside the target";
         int count = 0;
         RECT box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
@@ -76,7 +73,6 @@ SIZE Extent(HDC dc, const char* text, int length) {
     return size;
 }
 
-// Every test ends with as many live contexts and objects as it started with.
 class Gdi : public ::testing::Test {
   protected:
     void TearDown() override { EXPECT_EQ(testing::LiveHandles(), live_) << "a handle leaked"; }
@@ -91,9 +87,7 @@ TEST_F(Gdi, BadHandlesAndArgumentsAreRefusedAndChangeNothing) {
     int notAHandle = 0;  // an address GDI never gave out: compared, never followed
     const HDC unknownDc = reinterpret_cast<HDC>(&notAHandle);
     const HGDIOBJ unknown = reinterpret_cast<HGDIOBJ>(&notAHandle);
-    const HGDIOBJ deletedFont = Font().release(), deletedBrush = CreateSolidBrush(0);
-    ASSERT_TRUE(DeleteObject(deletedFont) && DeleteObject(deletedBrush) &&
-                DeleteDeviceContext(deletedDc));
+    ASSERT_TRUE(DeleteDeviceContext(deletedDc));
     uint32_t pixel = 0;
     const RECT all{0, 0, 64, 32};
     EXPECT_FALSE(TextOutA(unknownDc, 0, 0, "a", 1));
@@ -106,13 +100,9 @@ TEST_F(Gdi, BadHandlesAndArgumentsAreRefusedAndChangeNothing) {
     EXPECT_EQ(SetTextColor(unknownDc, 0), CLR_INVALID);
     EXPECT_EQ(SelectObject(unknownDc, font.get()), nullptr);
     EXPECT_EQ(SelectObject(d, unknown), nullptr);
-    EXPECT_EQ(SelectObject(d, deletedFont), nullptr);
-    EXPECT_FALSE(DeleteObject(unknown));
     EXPECT_EQ(FillRect(unknownDc, &all, brush.get()), 0);
     EXPECT_EQ(FillRect(d, nullptr, brush.get()), 0);
     EXPECT_EQ(FillRect(d, &all, font.get()), 0) << "a font is no brush";
-    EXPECT_EQ(FillRect(d, &all, deletedBrush), 0);
-    EXPECT_EQ(GetStockObject(-1), nullptr);
     EXPECT_EQ(GetStockObject(6), nullptr) << "pens are not stocked";
     EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT + 1), nullptr);
     EXPECT_EQ(CreateDeviceContext({nullptr, 8, 8, 8}, {0, 0}, all), nullptr);
@@ -124,9 +114,9 @@ TEST_F(Gdi, BadHandlesAndArgumentsAreRefusedAndChangeNothing) {
     EXPECT_EQ(canvas.Changed(0x123456).first, 0);
 }
 
-TEST_F(Gdi, SelectReturnsWhatWasThereAndStockObjectsStay) {
-    Canvas canvas(100, 20);
-    Dc dc = MakeDc(canvas);
+TEST_F(Gdi, SelectReturnsWhatWasThereAndObjectsOutliveDeletionWhileSelected) {
+    Canvas canvas(200, 40);
+    Dc dc1 = MakeDc(canvas), dc2 = MakeDc(canvas);
     Object font1 = Font(12), font2 = Font(14), brush(CreateSolidBrush(RGB(1, 2, 3)));
     // What is selected, what it replaces: a new context starts with these two stock objects.
     const std::pair<HGDIOBJ, HGDIOBJ> steps[] = {{font1.get(), GetStockObject(SYSTEM_FONT)},
@@ -136,7 +126,7 @@ TEST_F(Gdi, SelectReturnsWhatWasThereAndStockObjectsStay) {
                                                  {font2.get(), font2.get()},
                                                  {GetStockObject(SYSTEM_FONT), font2.get()}};
     for (const auto& [select, previous] : steps) {
-        EXPECT_EQ(SelectObject(dc.get(), select), previous);
+        EXPECT_EQ(SelectObject(dc1.get(), select), previous);
     }
     for (int which : {WHITE_BRUSH, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH, NULL_BRUSH,
                       ANSI_VAR_FONT, SYSTEM_FONT, DEFAULT_GUI_FONT}) {
@@ -144,13 +134,6 @@ TEST_F(Gdi, SelectReturnsWhatWasThereAndStockObjectsStay) {
         EXPECT_TRUE(stock != nullptr && DeleteObject(stock)) << which;
         EXPECT_EQ(GetStockObject(which), stock) << which << " survives DeleteObject";
     }
-    EXPECT_TRUE(TextOutA(dc.get(), 0, 0, "Ok", 2));
-    EXPECT_GT(canvas.Changed(0).first, 20);
-}
-
-TEST_F(Gdi, ADeletedSelectedObjectLivesUntilItsLastContextLetsGo) {
-    Canvas canvas(200, 40);
-    Dc dc1 = MakeDc(canvas), dc2 = MakeDc(canvas);
     const size_t before = testing::LiveHandles();
     const HGDIOBJ font = Font().release();
     SelectObject(dc1.get(), font);
@@ -159,7 +142,7 @@ TEST_F(Gdi, ADeletedSelectedObjectLivesUntilItsLastContextLetsGo) {
     EXPECT_FALSE(DeleteObject(font)) << "the handle is dead at once";
     EXPECT_TRUE(Write(dc1.get(), nullptr, 0, 0, "Still here"));
     EXPECT_GT(canvas.Changed(0).first, 50);
-    EXPECT_EQ(SelectObject(dc1.get(), GetStockObject(SYSTEM_FONT)), font);
+    EXPECT_EQ(SelectObject(dc1.get(), GetStockObject(SYSTEM_FONT)), font) << "and the stock one";
     EXPECT_EQ(Extent(dc2.get(), "x", 1).cy, 20) << "dc2 still measures with it";
     EXPECT_EQ(testing::LiveHandles(), before + 1);
     dc2.reset();
@@ -177,12 +160,10 @@ TEST_F(Gdi, FillRectPaintsItsOwnBrushOverTheHalfOpenRectangleFromTheOrigin) {
         uint32_t colour;
     } rows[] = {
         {white, {0, 0, 9, 9}, {0, 0}, {0, 0, 9, 9}, kWhite},
-        {GetStockObject(BLACK_BRUSH), {0, 0, 1, 1}, {0, 0}, {0, 0, 1, 1}, 0},
         {solid.get(), {0, 0, 1, 1}, {0, 0}, {0, 0, 1, 1}, 0x123456},
         {GetStockObject(NULL_BRUSH), {0, 0, 9, 9}, {0, 0}, {}, 0},  // paints nothing
         {white, {10, 10, 20, 15}, {5, 7}, {15, 17, 25, 22}, kWhite},
         {white, {-5, -5, 3, 2}, {0, 0}, {0, 0, 3, 2}, kWhite},
-        {white, {10, 10, 10, 20}, {0, 0}, {}, 0},  // no width
         {white, {20, 20, 10, 10}, {0, 0}, {}, 0},  // inverted
     };
     for (const auto& r : rows) {
@@ -208,14 +189,11 @@ TEST_F(Gdi, TextAndFillsStayInsideTheClipAndTheTarget) {
     } rows[] = {
         {"over the right and bottom", {0, 0}, {0, 0, 200, 100}, 150, 90, true},
         {"most negative", {0, 0}, {0, 0, 200, 100}, INT_MIN, INT_MIN, false},
-        {"largest", {0, 0}, {0, 0, 200, 100}, INT_MAX, INT_MAX, false},
         {"origin and point both large", {INT_MAX, INT_MAX}, {0, 0, 200, 100}, INT_MAX, 5, false},
         {"origin cancels the point", {INT_MAX, 60}, {0, 0, 200, 100}, -INT_MAX + 5, -50, true},
         {"inside a smaller clip", {0, 0}, {50, 20, 120, 60}, 40, 20, true},
-        {"clip off the target", {0, 0}, {-100, -100, -10, -10}, -60, -60, false},
         {"clip larger than the target", {0, 0}, {-100, -100, 1000, 1000}, -20, 90, true},
         {"empty clip", {0, 0}, {80, 40, 80, 60}, 70, 40, false},
-        {"origin moves into the clip", {100, 50}, {90, 40, 200, 100}, -5, -5, true},
     };
     for (const auto& r : rows) {
         for (int painter : {TRANSPARENT, OPAQUE, 0}) {  // 0: a fill the size of the text
@@ -237,18 +215,15 @@ TEST_F(Gdi, TextAndFillsStayInsideTheClipAndTheTarget) {
 // Blue text at the target's (10, 10): ink only inside the measured cell, on the cell's
 // background when opaque (a new context's is white), glyphs at the font's ascent.
 TEST_F(Gdi, TextInksTheMeasuredCellInItsColourAndBackgroundMode) {
-    constexpr int kContextFont = INT_MIN;  // the font a new context starts with
     const struct {
         int height, cell, ascent, mode;
         POINT origin;
-    } rows[] = {
-        {20, 20, 16, TRANSPARENT, {0, 0}},   {20, 20, 16, OPAQUE, {0, 0}},
-        {48, 48, 39, OPAQUE, {100, 50}},     {-11, 12, 10, TRANSPARENT, {0, 0}},
-        {0, 16, 13, TRANSPARENT, {-20, 30}}, {kContextFont, 16, 13, OPAQUE, {0, 0}},
-    };
+    } rows[] = {{20, 20, 16, OPAQUE, {100, 50}},
+                {-11, 12, 10, TRANSPARENT, {0, 0}},
+                {0, 16, 13, TRANSPARENT, {-20, 30}}};
     for (const auto& r : rows) {
         SCOPED_TRACE(::testing::Message() << "height " << r.height << ", mode " << r.mode);
-        Object font = r.height == kContextFont ? nullptr : Font(r.height);
+        Object font = Font(r.height);
         Canvas hih(200, 100);  // flat-bottomed capitals end on the baseline
         Write(MakeDc(hih).get(), font.get(), 5, 7, "HIH");
         EXPECT_EQ(hih.Changed(0).second.bottom, 7 + r.ascent);
@@ -258,13 +233,9 @@ TEST_F(Gdi, TextInksTheMeasuredCellInItsColourAndBackgroundMode) {
                           r.mode));
         const uint32_t ink = 0xF8, background = r.mode == OPAQUE ? kWhite : 0;  // 0x00RRGGBB
         const SIZE size = Extent(dc.get(), kLine, 16);
-        LONG sum = 0;
-        for (int i = 0; i < 16; ++i) {
-            sum += Extent(dc.get(), kLine + i, 1).cx;
-        }
-        EXPECT_TRUE(size.cx == sum && size.cx > 4 * r.cell) << size.cx;
+        EXPECT_EQ(size.cx, Extent(dc.get(), kLine, 7).cx + Extent(dc.get(), kLine + 7, 9).cx);
+        EXPECT_GT(size.cx, 4 * r.cell);
         EXPECT_EQ(size.cy, r.cell);
-        EXPECT_EQ(Extent(dc.get(), kLine, 0).cx, 0);
         int inked = 0, clear = 0;
         for (int i = 0; i < 500 * 70; ++i) {
             const int x = i % 500, y = i / 500;
@@ -294,7 +265,6 @@ TEST_F(Gdi, FontsFindTheirFaceOrFallBack) {
         {"Arial", 599, 0, "LiberationSans-Regular"},
         {"Arial", 600, 0, "LiberationSans-Bold"},
         {"No Such Face", 0, 0, "."},
-        {nullptr, 0, 0, "."},
         {nullptr, 0, SYSTEM_FONT, "Bold"},
         {nullptr, 0, DEFAULT_GUI_FONT, "Regular"},
     };
@@ -310,10 +280,9 @@ TEST_F(Gdi, FontsFindTheirFaceOrFallBack) {
 TEST_F(Gdi, FontsSharingAFaceKeepTheirOwnSizes) {
     Canvas canvas(8, 8);
     Dc dc = MakeDc(canvas);
-    Object alone = Font(20);
-    SelectObject(dc.get(), alone.get());
-    const LONG width = Extent(dc.get(), kLine, 16).cx;
     Object small = Font(20), large = Font(60);
+    SelectObject(dc.get(), small.get());
+    const LONG width = Extent(dc.get(), kLine, 16).cx;
     SelectObject(dc.get(), large.get());
     EXPECT_GT(Extent(dc.get(), kLine, 16).cx, 2 * width);
     SelectObject(dc.get(), small.get());
@@ -324,8 +293,7 @@ TEST_F(Gdi, Windows1252CharactersDrawTheirOwnGlyphs) {
     Object font = Font(40);
     auto draw = [&](const char* character) {
         Canvas canvas(60, 60);
-        Dc dc = MakeDc(canvas);
-        Write(dc.get(), font.get(), 10, 0, character);
+        Write(MakeDc(canvas).get(), font.get(), 10, 0, character);
         return canvas.Changed(0).second;
     };
     const RECT euro = draw("\x80"), missing = draw("\x81"), u = draw("u"), uUmlaut = draw("\xFC");
@@ -341,15 +309,13 @@ TEST(FontHeightRule, CellOrEmByTheFaceDesignMetrics) {
         int height;
         FontMetrics expected;  // em, ascent, descent
     } rows[] = {
-        // Positive: the cell; em = height × 2048 / 2288, one less if its cell would overshoot.
-        {kLiberationSans, 20, {18, 16, 4}},
-        {kLiberationSans, 13, {11, 11, 2}},   // em 12 would round to a 14-pixel cell
-        {kLiberationSans, -18, {18, 16, 4}},  // negative: the em itself
+        // Positive: the cell; em = height × 2048 / 2288, one less if its cell would overshoot
+        // (em 12 would round to a 14-pixel cell). Negative heights are the em itself.
+        {kLiberationSans, 13, {11, 11, 2}},
         {{1000, 800, 200}, 20, {20, 16, 4}},
-        {kLiberationSans, INT_MAX, {917, 830, 194}},     // capped at a 1024-pixel cell
-        {kLiberationSans, INT_MIN, {1024, 927, 217}},    // and a 1024-pixel em
-        {{0, 0, 0}, 20, {20, 20, 0}},                    // no metrics: the em is the cell
-        {{1, 5000, 5000}, -100000, {1024, 1024, 1024}},  // absurd ones: still capped
+        {kLiberationSans, INT_MAX, {917, 830, 194}},   // capped at a 1024-pixel cell
+        {kLiberationSans, INT_MIN, {1024, 927, 217}},  // and a 1024-pixel em
+        {{0, 0, 0}, 20, {20, 20, 0}},                  // no metrics: the em is the cell
     };
     for (const auto& r : rows) {
         EXPECT_TRUE(ScaleFontMetrics(r.height, r.units) == r.expected) << r.height;
@@ -357,7 +323,6 @@ TEST(FontHeightRule, CellOrEmByTheFaceDesignMetrics) {
 }
 
 TEST(BlendXrgb, CoverageMixesEachChannelRounded) {
-    EXPECT_EQ(BlendXrgb(0x00F80000, 0x00123456, 255), 0x00F80000u) << "full: the ink exactly";
     EXPECT_EQ(BlendXrgb(0x00F80000, 0x00123456, 0), 0x00123456u) << "none: the background";
     EXPECT_EQ(BlendXrgb(0x00000000, 0x00FFFFFF, 64), 0x00BFBFBFu) << "255 × 191 / 255, rounded";
     EXPECT_EQ(BlendXrgb(0x00FF0000, 0x0000FF00, 51), 0x0033CC00u) << "channels apart";
