@@ -20,9 +20,7 @@ namespace {
 MonoTime At(int ms) {
     return MonoTime(std::chrono::milliseconds(1000 + ms));
 }
-StreamTicks Ms(int ms) {
-    return std::chrono::duration_cast<StreamTicks>(std::chrono::milliseconds(ms));
-}
+using Ms = std::chrono::milliseconds;
 
 // Steps at T ms: run, stop, move:P (to P ms), look=V (the clock reads V ms), heard:P (the card
 // reports P ms heard; the clock reads it), follows / alone (the reports steer the clock or not),

@@ -5,10 +5,10 @@
 
 #include "common/fake_surface.h"
 #include "platform/mmstream.h"
+#include "runtime/ddraw/direct_draw.h"
 #include "runtime/mmstream/mmstream_runtime.h"
 #include "stream_support.h"
 #include "tools/moviemaker/frame_marker.h"
-#include "tools/moviemaker/picture.h"
 
 namespace vrel::mmstream::testing {
 namespace {
@@ -34,13 +34,8 @@ class StreamTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        ComPtr<IDirectDrawFactory> factory;
         ComPtr<IDirectDraw> dd;
-        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_DirectDrawFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IDirectDrawFactory,
-                                         reinterpret_cast<void**>(factory.Put())));
-        ASSERT_EQ(DD_OK,
-                  factory->CreateDirectDraw(nullptr, nullptr, DDSCL_NORMAL, 0, nullptr, dd.Put()));
+        ASSERT_EQ(DD_OK, ddraw::DirectDraw::Create(dd.Put()));
         ASSERT_EQ(DD_OK, dd->QueryInterface(IID_IDirectDraw3, reinterpret_cast<void**>(dd3.Put())));
         ASSERT_EQ(DD_OK, dd->SetDisplayMode(640, 480, 32));
     }
@@ -243,10 +238,8 @@ TEST_F(StreamTest, SamplesDrawIntoTheirRectangleInTheSurfacesFormat) {
         EXPECT_GE(std::count(pixels.begin(), pixels.end(), 0xAB),
                   static_cast<long>(pixels.size()) - 320 * 240 * bytes)
             << "outside";
-        moviemaker::PatchRect red = moviemaker::TestPatternPatch(320, 240, 0);
-        uint64_t value = 0;
-        std::memcpy(&value, &surface->At<uint8_t>((320 + red.left) * bytes + 16, 249 + red.top),
-                    bytes);
+        uint64_t value = 0;  // at (30, 30) of the picture: in the test pattern's red patch
+        std::memcpy(&value, &surface->At<uint8_t>((320 + 30) * bytes, 240 + 30), bytes);
         for (DWORD mask : {format.dwRBitMask, format.dwGBitMask, format.dwBBitMask}) {
             uint64_t want = drawn != S_OK ? 0xAB : mask == format.dwRBitMask ? 0xFF : 0;
             EXPECT_NEAR(want, (value & mask) * 255 / mask, 24) << format.dwRBitMask;
