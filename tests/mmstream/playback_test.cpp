@@ -12,8 +12,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Picture n at n frame times showing n; a second movie joined on (counting from 0 again)
-// follows on from the first's 50 pictures, its first maybe lost.
+// Picture n at n frame times showing n; a movie joined on follows on, its first maybe lost.
 TEST(MovieSourceTest, AMovieJoinedOnFollowsOnFromTheFirst) {
     struct Picture {
         StreamTicks start;
@@ -77,8 +76,8 @@ struct StallingBytes final : MovieBytes {
     }
 };
 
-// The decoder stuck on a read: a wait for the next picture gives up 1 s after it was due, so the
-// caller gets back to its messages; so does the next wait; playing goes on once the disk answers.
+// The decoder stuck on a read: each wait for a picture gives up 1 s after it was due (the caller
+// gets back to its messages); playing goes on once the disk answers.
 TEST(PlaybackTest, StuckReadHoldsNoPictureWaitPastItsBound) {
     auto owned = std::make_unique<StallingBytes>();
     owned->data = ReadAll(Movie({"--seconds", "4", "--no-audio"}));

@@ -18,8 +18,7 @@ extern "C" {
 
 namespace vrel::mmstream::testing {
 
-// 320 x 240, 25 a second, MPEG-1 + MP2 in MPEG-PS unless the options say otherwise; made again
-// by each build, kept in the build folder for the test processes that follow.
+// 320 x 240, 25 a second, MPEG-1 + MP2 in MPEG-PS unless told otherwise; made once a build.
 inline std::string Movie(std::vector<std::string> options) {
     std::string path = VREL_BUILD_DIR "/tests/mmstream_movie";
     for (const std::string& option : options) {

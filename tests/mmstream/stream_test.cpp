@@ -14,8 +14,6 @@ namespace vrel::mmstream::testing {
 namespace {
 
 using com::ComPtr;
-using test::FakeSurface;
-using test::RgbFormat;
 constexpr STREAM_TIME kFrame = 400'000;  // 25 pictures a second
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 constexpr int kSkippable = 25;  // of 50 pictures, late for a sanitizer's slowness
@@ -23,9 +21,9 @@ constexpr int kSkippable = 25;  // of 50 pictures, late for a sanitizer's slowne
 constexpr int kSkippable = 5;
 #endif
 
-const DDPIXELFORMAT kXrgb = RgbFormat(32, 0xFF0000, 0xFF00, 0xFF);
+const DDPIXELFORMAT kXrgb = test::RgbFormat(32, 0xFF0000, 0xFF00, 0xFF);
 
-int MarkerIn(FakeSurface* surface) {  // drawn at 320 x 240; -1: none
+int MarkerIn(test::FakeSurface* surface) {  // drawn at 320 x 240; -1: none
     return moviemaker::ReadFrameMarker(&surface->At<uint32_t>(0, 0), 320, 240, surface->pitch / 4);
 }
 
@@ -134,24 +132,22 @@ TEST_F(StreamTest, FormatsOpenAtTheirSizeAndSeekToEachPicture) {
           {mp4, 320, 240, kFrame, 50},
           {Movie({"--size", "160x120", "--seconds", "1", "--no-audio"}), 160, 120, kFrame, 25},
           {Movie({"--seconds", "1", "--no-video"}), 0u, 0u, STREAM_TIME{0}, 0}}) {
+        SCOPED_TRACE(path);
         ::testing::internal::CaptureStderr();
-        ASSERT_EQ(S_OK, Open(path)) << path;
-        EXPECT_EQ("", ::testing::internal::GetCapturedStderr()) << path;
+        ASSERT_EQ(S_OK, Open(path));
+        EXPECT_EQ("", ::testing::internal::GetCapturedStderr());
         DDSURFACEDESC format{};
         format.dwSize = sizeof(DDSURFACEDESC);
         STREAM_TIME perFrame = 0;
         HRESULT picture = n ? S_OK : MS_E_NOSTREAM;  // sound alone
-        EXPECT_EQ(picture, video->GetFormat(&format, nullptr, nullptr, nullptr)) << path;
-        EXPECT_EQ(picture, video->GetTimePerFrame(&perFrame)) << path;
-        const DDPIXELFORMAT& pixel = format.ddpfPixelFormat;  // the display's: 32-bit XRGB
-        EXPECT_TRUE(format.dwWidth == width && format.dwHeight == height && perFrame == frame &&
-                    (!n || (pixel.dwRGBBitCount == 32 && pixel.dwRBitMask == 0xFF0000)))
-            << path;
-        ComPtr<FakeSurface> surface(new FakeSurface(320, 240, kXrgb));
+        EXPECT_EQ(picture, video->GetFormat(&format, nullptr, nullptr, nullptr));
+        EXPECT_EQ(picture, video->GetTimePerFrame(&perFrame));
+        EXPECT_TRUE(format.dwWidth == width && format.dwHeight == height && perFrame == frame);
+        EXPECT_EQ(n ? 0xFF0000u : 0, format.ddpfPixelFormat.dwRBitMask) << "not the display's";
+        ComPtr<test::FakeSurface> surface(new test::FakeSurface(320, 240, kXrgb));
         ComPtr<IDirectDrawStreamSample> sample;
-        ASSERT_EQ(S_OK, video->CreateSample(surface.Get(), nullptr, 0, sample.Put())) << path;
-        for (auto [at, waitMs, marker] : {std::tuple{13 * frame + 50, 0, 13},
-                                          {(n - 1) * frame + 50, 0, n - 1},
+        ASSERT_EQ(S_OK, video->CreateSample(surface.Get(), nullptr, 0, sample.Put()));
+        for (auto [at, waitMs, marker] : {std::tuple{(n - 1) * frame + 50, 0, n - 1},
                                           {(n + 30) * frame, 0, -1},
                                           {(n - 2) * frame, 250, -1},
                                           {STREAM_TIME{0}, 0, 0}}) {
@@ -162,21 +158,19 @@ TEST_F(StreamTest, FormatsOpenAtTheirSizeAndSeekToEachPicture) {
             ASSERT_EQ(S_OK, stream->SetState(STREAMSTATE_RUN));
             std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
             HRESULT hr = sample->Update(0, nullptr, nullptr, 0);
-            EXPECT_EQ(marker >= 0 && n ? S_OK : MS_S_ENDOFSTREAM, hr) << path << " at " << at;
-            EXPECT_EQ(n ? marker : -1, hr == S_OK ? MarkerIn(surface.Get()) : -1)
-                << path << " at " << at;
+            EXPECT_EQ(marker >= 0 && n ? S_OK : MS_S_ENDOFSTREAM, hr) << "at " << at;
+            EXPECT_EQ(n ? marker : -1, hr == S_OK ? MarkerIn(surface.Get()) : -1) << "at " << at;
         }
         StopAllStreams();  // as at process exit
         STREAM_STATE state = STREAMSTATE_RUN;
-        EXPECT_TRUE(stream->GetState(&state) == S_OK && state == STREAMSTATE_STOP) << path;
+        EXPECT_TRUE(stream->GetState(&state) == S_OK && state == STREAMSTATE_STOP);
     }
 }
 
-// The intro's loop: each picture with its own index and times, none before its time, in order;
-// then the end, which leaves the stream running until it is given back.
+// The intro's loop: each picture in order, at its times, then the end; running until given back.
 TEST_F(StreamTest, PlayingDeliversEachPictureInOrderAtItsTimeThenTheEnd) {
     ASSERT_EQ(S_OK, Open(Movie({"--seconds", "2"})));
-    ComPtr<FakeSurface> surface(new FakeSurface(320, 240, kXrgb));
+    ComPtr<test::FakeSurface> surface(new test::FakeSurface(320, 240, kXrgb));
     ComPtr<IDirectDrawStreamSample> sample;
     ASSERT_EQ(S_OK, video->CreateSample(surface.Get(), nullptr, 0, sample.Put()));
     EXPECT_EQ(MS_E_NOTRUNNING, sample->Update(0, nullptr, nullptr, 0));
@@ -191,8 +185,7 @@ TEST_F(StreamTest, PlayingDeliversEachPictureInOrderAtItsTimeThenTheEnd) {
     }
     STREAM_TIME now = -1;
     EXPECT_TRUE(stream->GetTime(&now) == S_OK && now >= 50 * kFrame) << "ended early: " << now;
-    EXPECT_TRUE(!markers.empty() && markers.front() == 0 && markers.back() >= 49 - kSkippable);
-    EXPECT_GE(static_cast<int>(markers.size()), 50 - kSkippable) << "too many skipped";
+    EXPECT_TRUE(markers.size() >= 50u - kSkippable && markers.front() == 0) << markers.size();
     EXPECT_TRUE(std::is_sorted(markers.begin(), markers.end(), std::less_equal<int>()))
         << "out of order or twice";
     STREAM_STATE state = STREAMSTATE_STOP;
@@ -202,35 +195,32 @@ TEST_F(StreamTest, PlayingDeliversEachPictureInOrderAtItsTimeThenTheEnd) {
     EXPECT_EQ(MS_E_NOTRUNNING, sample->Update(0, nullptr, nullptr, 0));
     ComPtr<IMultiMediaStream> parent;
     EXPECT_EQ(E_UNEXPECTED, video->GetMultiMediaStream(parent.Put()));
-    StopAllStreams();  // the stream gone is gone from the list too
 }
 
-// Picture 7 drawn into the sample's rectangle alone, through Lock: red read through the masks.
+// Pictures drawn into the sample's rectangle alone, through Lock: red read through the masks.
 TEST_F(StreamTest, SamplesDrawIntoTheirRectangleInTheSurfacesFormat) {
-    ASSERT_EQ(S_OK, Open(Movie({"--seconds", "2", "--no-audio"})));
+    ASSERT_EQ(S_OK, Open(Movie({"--seconds", "2", "--no-audio", "--no-flash"})));
+    ASSERT_EQ(S_OK, stream->SetState(STREAMSTATE_RUN));
     ComPtr<IDirectDrawStreamSample> sample;
-    ComPtr<FakeSurface> screen(new FakeSurface(640, 480, kXrgb));
+    ComPtr<test::FakeSurface> screen(new test::FakeSurface(640, 480, kXrgb));
     for (RECT r : {RECT{0, 0, 641, 480}, {-1, 0, 320, 240}, {5, 5, 5, 9}}) {
         EXPECT_EQ(DDERR_INVALIDRECT, video->CreateSample(screen.Get(), &r, 0, sample.Put()));
     }
     const RECT corner{320, 240, 640, 480};
     for (auto [format, describe, lock, made, drawn] :
          {std::tuple{kXrgb, DD_OK, DD_OK, S_OK, S_OK},
-          {RgbFormat(32, 0xFF, 0xFF00, 0xFF0000), DD_OK, DD_OK, S_OK, S_OK},
-          {RgbFormat(16, 0xF800, 0x07E0, 0x1F), DD_OK, DD_OK, S_OK, S_OK},
+          {test::RgbFormat(32, 0xFF, 0xFF00, 0xFF0000), DD_OK, DD_OK, S_OK, S_OK},
+          {test::RgbFormat(16, 0xF800, 0x07E0, 0x1F), DD_OK, DD_OK, S_OK, S_OK},
           {kXrgb, DD_OK, DDERR_SURFACEBUSY, S_OK, DDERR_SURFACEBUSY},
-          {RgbFormat(8, 0xE0, 0x1C, 0x03), DD_OK, DD_OK, MS_E_INCOMPATIBLE, S_OK},
+          {test::RgbFormat(8, 0xE0, 0x1C, 0x03), DD_OK, DD_OK, MS_E_INCOMPATIBLE, S_OK},
           {kXrgb, DDERR_SURFACELOST, DD_OK, DDERR_SURFACELOST, S_OK}}) {
-        ComPtr<FakeSurface> surface(new FakeSurface(640, 480, format));
+        ComPtr<test::FakeSurface> surface(new test::FakeSurface(640, 480, format));
         surface->describeResult = describe;
         surface->lockResult = lock;
         EXPECT_EQ(made, video->CreateSample(surface.Get(), &corner, 0, sample.Put()));
         if (!sample) {
             continue;
         }
-        EXPECT_EQ(S_OK, stream->SetState(STREAMSTATE_STOP));
-        EXPECT_EQ(S_OK, stream->Seek(7 * kFrame));
-        EXPECT_EQ(S_OK, stream->SetState(STREAMSTATE_RUN));
         EXPECT_EQ(drawn, sample->Update(0, nullptr, nullptr, 0)) << format.dwRBitMask;
         EXPECT_EQ(surface->locks, surface->unlocks);
         const int bytes = static_cast<int>(format.dwRGBBitCount / 8);
