@@ -76,8 +76,7 @@ struct StallingBytes final : MovieBytes {
     }
 };
 
-// The decoder stuck on a read: each wait for a picture gives up 1 s after it was due (the caller
-// gets back to its messages); playing goes on once the disk answers.
+// Stuck on a read, each wait for a picture gives up 1 s after it was due; then playing goes on.
 TEST(PlaybackTest, StuckReadHoldsNoPictureWaitPastItsBound) {
     auto owned = std::make_unique<StallingBytes>();
     owned->data = ReadAll(Movie({"--seconds", "4", "--no-audio"}));
