@@ -1,5 +1,4 @@
-// On hand-driven time: the stream's clock running, stopping, moving and easing towards (or
-// leaving) the sound card's reports. The rings between the threads; which sound is played.
+// On hand-driven time: the stream's clock and the sound card; the rings between the threads.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,14 +20,11 @@ namespace {
 MonoTime At(int ms) {
     return MonoTime(std::chrono::milliseconds(1000 + ms));
 }
-StreamTicks Ms(int ms) {
-    return std::chrono::duration_cast<StreamTicks>(std::chrono::milliseconds(ms));
-}
+using Ms = std::chrono::milliseconds;
 
-// Steps at ms on the monotonic clock: run@T, stop@T, move@T:P (to P ms), look@T=V (the clock
-// reads V ms), heard@T:P (the card reports P ms heard at T; the clock reads it at once),
-// follows@T / alone@T (the reports steer the clock or not), when@T:P=V (P is reached at V,
-// -1 never). With no report at all, there is no sound card.
+// Steps at T ms: run, stop, move:P (to P ms), look=V (the clock reads V ms), heard:P (the card
+// reports P ms heard; the clock reads it), follows / alone (the reports steer the clock or not),
+// when:P=V (P is reached at V, -1 never). With no report at all, there is no sound card.
 const std::pair<const char*, const char*> kScenarios[] = {
     {"no sound: the monotonic clock, held while stopped",
      "look@0=0 when@0:100=-1 run@500 look@620=120 when@620:300=800 stop@700 look@2000=200 "
@@ -54,8 +50,7 @@ TEST(StreamClockTest, RunsStopsMovesAndFollowsSteadySound) {
     for (const auto& [what, text] : kScenarios) {
         AudioPosition sound;
         StreamClock clock(std::strstr(text, "heard") ? &sound : nullptr);
-        using Step = std::function<void(MonoTime, int, int)>;
-        const std::map<std::string, Step> steps = {
+        const std::map<std::string, std::function<void(MonoTime, int, int)>> steps = {
             {"run", [&](MonoTime t, int, int) { clock.Run(t); }},
             {"stop", [&](MonoTime t, int, int) { clock.Stop(t); }},
             {"move", [&](MonoTime t, int p, int) { clock.SetPosition(Ms(p), t); }},
@@ -83,13 +78,13 @@ TEST(QueuesTest, KeepOrderCountWhatTheyHoldAndGiveBack) {
     PacketQueue packets(3);
     FramePtr out(av_frame_alloc());
     PacketPtr packet(av_packet_alloc());
-    std::vector<AVBufferRef*> kept;
+    std::vector<FramePtr> kept;  // a second hold on each picture's pixels
     for (int n = 0; n < 12; ++n) {
         FramePtr in(av_frame_alloc());
         in->format = AV_PIX_FMT_GRAY8;
         in->width = in->height = 4;
         ASSERT_EQ(0, av_frame_get_buffer(in.get(), 0));
-        kept.push_back(av_buffer_ref(in->buf[0]));
+        kept.emplace_back(av_frame_clone(in.get()));
         pictures.Push(in.get(), {StreamTicks(n), StreamTicks(1)});
         ASSERT_EQ(0, av_new_packet(packet.get(), 100 + n));
         packets.Push(packet.get(), StreamTicks(1000));
@@ -97,7 +92,7 @@ TEST(QueuesTest, KeepOrderCountWhatTheyHoldAndGiveBack) {
             EXPECT_EQ(StreamTicks(n - 1), pictures.Front().start);
             n % 2 ? pictures.PopInto(out.get()) : pictures.DropFront();
             av_frame_unref(out.get());
-            EXPECT_EQ(1, av_buffer_get_ref_count(kept[n - 1])) << n - 1 << " kept";
+            EXPECT_EQ(1, av_buffer_get_ref_count(kept[n - 1]->buf[0])) << n - 1 << " kept";
             packets.PopInto(packet.get());
             EXPECT_EQ(100 + n - 1, packet->size);
             av_packet_unref(packet.get());
@@ -105,8 +100,7 @@ TEST(QueuesTest, KeepOrderCountWhatTheyHoldAndGiveBack) {
         }
     }
     pictures.Clear();
-    EXPECT_EQ(1, av_buffer_get_ref_count(kept.back()));
-    std::for_each(kept.begin(), kept.end(), [](AVBufferRef* b) { av_buffer_unref(&b); });
+    EXPECT_EQ(1, av_buffer_get_ref_count(kept.back()->buf[0]));
 }
 
 TEST(SampleRingTest, WrapsAroundWithoutLosingOrder) {

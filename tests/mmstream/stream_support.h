@@ -18,8 +18,7 @@ extern "C" {
 
 namespace vrel::mmstream::testing {
 
-// 320 x 240 at 25 pictures a second, MPEG-1 + MP2 in MPEG-PS, unless the options say otherwise.
-// Kept in the build folder for the test processes that follow; a new build makes it again.
+// 320 x 240, 25 a second, MPEG-1 + MP2 in MPEG-PS unless told otherwise; made once a build.
 inline std::string Movie(std::vector<std::string> options) {
     std::string path = VREL_BUILD_DIR "/tests/mmstream_movie";
     for (const std::string& option : options) {
@@ -41,9 +40,6 @@ inline std::string Movie(std::vector<std::string> options) {
         << why;
     std::filesystem::rename(part, path);
     return path;
-}
-inline std::string SoundAndPicture() {  // 50 pictures
-    return Movie({"--seconds", "2"});
 }
 
 inline std::string Scratch(const std::string& name) {  // in a folder of its own, removed at exit
