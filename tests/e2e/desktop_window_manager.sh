@@ -9,7 +9,11 @@ source "$(dirname "$0")/port_common.bash"
 start_xvfb 1920x1080x24
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-until wmctrl -m >/dev/null 2>&1; do sleep 0.05; done
+for _ in $(seq 200); do
+    wmctrl -m >/dev/null 2>&1 && break
+    sleep 0.05
+done
+wmctrl -m >/dev/null 2>&1 || fail "openbox did not start: $(cat "$work/openbox.log")"
 xdotool mousemove 1900 1000  # the pointer away from the picture: no input reaches it
 picture_crop=1440x1080+240+0
 start_intro --size 320x240 --fps 25 --seconds 120
@@ -26,7 +30,12 @@ geometry=$(xwininfo -id "$window" | awk '/Absolute upper-left [XY]|Width|Height/
 xterm -fn fixed -title other &
 pids+=($!)
 other=
-until [ -n "$other" ]; do other=$(xdotool search --name '^other$' 2>/dev/null | head -1 || true); done
+for _ in $(seq 200); do
+    other=$(xdotool search --name '^other$' 2>/dev/null | head -1 || true)
+    [ -n "$other" ] && break
+    sleep 0.05
+done
+[ -n "$other" ] || fail "the other window (xterm) did not show"
 
 # The picture holds while another window has focus: one frame twice, half a second apart.
 wait_until_held() {
@@ -51,6 +60,16 @@ give_focus_away() {
     wait_until_held
 }
 
+# How many windows on the root are shown and bypass the window manager: its own popups.
+override_redirect_windows() {
+    local w info
+    for w in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
+        info=$(xwininfo -id "$w")
+        if [[ $info == *"Override Redirect State: yes"* && $info == *IsViewable* ]]; then
+            echo "$w"
+        fi
+    done | wc -l
+}
 # active: the window manager's active window is the intro's.
 active() {
     xprop -root _NET_ACTIVE_WINDOW | grep -qi "$(printf '0x%x' "$window")\$"
@@ -62,14 +81,20 @@ for round in 1 2 3; do
     wait_until_moving "$held" "round $round of wmctrl -a"
     give_focus_away
     held=$(frame_now)
-    # As a person does it: Alt held while Tab goes down and up (openbox grabs the keyboard on
-    # Tab and switches when Alt is let go).
-    xdotool keydown alt key Tab
-    sleep 0.3
-    xdotool keyup alt
+    # As a person does it: Alt and Tab held until openbox shows its switcher (it has taken the
+    # keyboard by then, so it sees Alt let go however slow it is), then let go.
+    shown=$(override_redirect_windows)
+    xdotool keydown alt keydown Tab
+    deadline=$((SECONDS + 10))
+    until [ "$(override_redirect_windows)" -gt "$shown" ]; do
+        [ $SECONDS -lt $deadline ] || fail "round $round: openbox showed no switcher on Alt+Tab"
+        sleep 0.05
+    done
+    xdotool keyup Tab keyup alt
     deadline=$((SECONDS + 10))
     until active; do
-        [ $SECONDS -lt $deadline ] || fail "round $round: openbox did not switch on Alt+Tab"
+        [ $SECONDS -lt $deadline ] || fail "round $round: openbox did not switch on Alt+Tab:" \
+            "$(xprop -root _NET_ACTIVE_WINDOW), intro $(printf '0x%x' "$window"), $(wmctrl -l)"
         sleep 0.05
     done
     wait_until_moving "$held" "round $round of Alt+Tab"
