@@ -70,9 +70,23 @@ override_redirect_windows() {
         fi
     done | wc -l
 }
-# active: the window manager's active window is the intro's.
-active() {
-    xprop -root _NET_ACTIVE_WINDOW | grep -qi "$(printf '0x%x' "$window")\$"
+alt_tab() {
+    local shown deadline=$((SECONDS + 10))
+    shown=$(override_redirect_windows)
+    xdotool keydown alt keydown Tab
+    until [ "$(override_redirect_windows)" -gt "$shown" ]; do
+        [ $SECONDS -lt $deadline ] || fail "round $1: openbox showed no switcher on Alt+Tab"
+        sleep 0.05
+    done
+    xdotool keyup Tab keyup alt
+}
+# active_within SECONDS: the window manager's active window is the intro's by then.
+active_within() {
+    local deadline=$((SECONDS + $1))
+    until xprop -root _NET_ACTIVE_WINDOW | grep -qi "$(printf '0x%x' "$window")\$"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.05
+    done
 }
 for round in 1 2 3; do
     give_focus_away
@@ -81,22 +95,14 @@ for round in 1 2 3; do
     wait_until_moving "$held" "round $round of wmctrl -a"
     give_focus_away
     held=$(frame_now)
-    # As a person does it: Alt and Tab held until openbox shows its switcher (it has taken the
-    # keyboard by then, so it sees Alt let go however slow it is), then let go.
-    shown=$(override_redirect_windows)
-    xdotool keydown alt keydown Tab
-    deadline=$((SECONDS + 10))
-    until [ "$(override_redirect_windows)" -gt "$shown" ]; do
-        [ $SECONDS -lt $deadline ] || fail "round $round: openbox showed no switcher on Alt+Tab"
-        sleep 0.05
-    done
-    xdotool keyup Tab keyup alt
-    deadline=$((SECONDS + 10))
-    until active; do
-        [ $SECONDS -lt $deadline ] || fail "round $round: openbox did not switch on Alt+Tab:" \
-            "$(xprop -root _NET_ACTIVE_WINDOW), intro $(printf '0x%x' "$window"), $(wmctrl -l)"
-        sleep 0.05
-    done
+    # As a person does it: Alt and Tab held until openbox shows its switcher (it has the
+    # keyboard then), then let go. Now and then (1 run in about 10, on the first switch)
+    # openbox still shows its switcher after that: Alt pressed and let go again ends it.
+    alt_tab "$round"
+    active_within 3 || { xdotool key alt && active_within 10; } ||
+        fail "round $round: openbox did not switch on Alt+Tab:" \
+            "$(xprop -root _NET_ACTIVE_WINDOW), intro $(printf '0x%x' "$window")," \
+            "$(override_redirect_windows) popups, $(wmctrl -l)"
     wait_until_moving "$held" "round $round of Alt+Tab"
 done
 
