@@ -14,8 +14,15 @@ SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$intro" >"$work/out.tx
     2>"$work/err.txt" &
 pid=$!
 pids+=($pid)
-sleep 1.5
-screenshot_ppm "$work/mid.ppm"
+# Mid-play: once the frame marker reads 10 or more (a busy machine may start slowly).
+deadline=$((SECONDS + 20))
+frame=-1
+until [ "$frame" -ge 10 ]; do
+    [ $SECONDS -lt $deadline ] || fail "the frame marker never reached 10 (last $frame)"
+    sleep 0.2
+    screenshot_ppm "$work/mid.ppm"
+    frame=$("$build/tests/programs/read_marker" "$work/mid.ppm")
+done
 /usr/bin/convert "$work/mid.ppm" "${VREL_E2E_KEEP:-$work}/intro_mid_play.png" 2>/dev/null || true
 status=0
 wait "$pid" || status=$?
@@ -31,8 +38,6 @@ broken=$(python3 "$analyze" blocks "$work/mid.ppm" 0 0 640 480)
 read -r entry count < <(python3 "$analyze" table "$work/mid.ppm" 16 16 340 64)
 [ "$entry" -ge 0 ] && [ "$count" -ge 60 ] ||
     fail "no overlay text in a table colour near the top-left (entry $entry, $count pixels)"
-frame=$("$build/tests/programs/read_marker" "$work/mid.ppm")
-[ "$frame" -ge 10 ] && [ "$frame" -le 70 ] || fail "mid-play frame marker reads $frame"
 bytes=$(stat -c %s "$work/audio.raw")
 [ "$bytes" -gt 100000 ] || fail "only $bytes bytes of sound reached the device"
 nonzero=$(od -An -tx1 -v "$work/audio.raw" | tr -s ' ' '\n' | grep -vc '^00$\|^$' || true)

@@ -44,6 +44,12 @@ screenshot() {
     /usr/bin/import -window root "$1"
 }
 
+# frames_since T: the most frames a 25 fps movie can have moved on since $EPOCHREALTIME was
+# T, plus a few for the screenshot: bounds that hold however busy the machine is.
+frames_since() {
+    awk -v since="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%d\n", (now - since) * 25 + 10 }'
+}
+
 # Number of pixels that differ between two images.
 pixels_differing() {
     /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 || true

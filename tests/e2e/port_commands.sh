@@ -63,11 +63,13 @@ still_since "$work/paused.ppm" "WM_COMMAND 0x000103E9"
 about_answered_ok
 sleep 0.5
 still_since "$work/paused.ppm" "About and OK"
+started=$EPOCHREALTIME
 ctl start
 sleep 0.4
 resumed=$(frame_now)
-[ "$resumed" -ge "$paused_frame" ] && [ "$resumed" -le $((paused_frame + 25)) ] ||
-    fail "paused at frame $paused_frame, 0.4 s after Start the screen shows frame $resumed"
+most=$((paused_frame + $(frames_since "$started")))
+[ "$resumed" -ge "$paused_frame" ] && [ "$resumed" -le "$most" ] ||
+    fail "paused at frame $paused_frame, after Start the screen shows frame $resumed"
 ctl raw WM_COMMAND 0x000103E9
 moving "WM_COMMAND 0x000103E9 while playing"
 
@@ -110,27 +112,39 @@ sleep 0.3
     fail "the 320 x 240 movie is not stretched in 2 x 2 blocks"
 make_movie "$work/play/next.dat" --size 640x480 --fps 25 --seconds 12 --picture plasma
 mv "$work/play/next.dat" "$work/play/vrelfi.dat"
+started=$EPOCHREALTIME
 ctl start
 sleep 0.6
 screenshot_ppm "$work/restarted.ppm"
 restarted=$(marker_of "$work/restarted.ppm")
-[ "$restarted" -ge 0 ] && [ "$restarted" -le 30 ] ||
-    fail "0.6 s after Start from Stopped the screen shows frame $restarted"
+[ "$restarted" -ge 0 ] && [ "$restarted" -le "$(frames_since "$started")" ] ||
+    fail "after Start from Stopped the screen shows frame $restarted"
 broken=$(python3 "$analyze" blocks "$work/restarted.ppm" 0 0 640 480)
 [ "$broken" -gt 1000 ] || fail "Start after Stop still shows the old movie ($broken)"
 
 wait_for_frame_at_least 60
 [ "$(soundtracks)" = 1 ] || fail "$(soundtracks) soundtracks while playing"
 ctl open
-most=0
-for _ in $(seq 40); do
-    count=$(soundtracks)
-    [ "$count" -gt "$most" ] && most=$count
-    sleep 0.02
-done
+# Sound threads counted over the next moment while the restart is looked for: a busy
+# machine may stretch either, so neither waits on the other.
+(
+    most=0
+    for _ in $(seq 40); do
+        count=$(soundtracks)
+        [ "$count" -gt "$most" ] && most=$count
+        sleep 0.02
+    done
+    echo "$most" >"$work/most.txt"
+) &
+counter=$!
 reopened=$(frame_now)
-[ "$reopened" -ge 0 ] && [ "$reopened" -le 40 ] ||
-    fail "about 1 s after Open the screen shows frame $reopened"
+deadline=$((SECONDS + 10))
+until [ "$reopened" -ge 0 ] && [ "$reopened" -le 40 ]; do
+    [ $SECONDS -lt $deadline ] || fail "Open did not restart the movie: frame $reopened"
+    reopened=$(frame_now)
+done
+wait "$counter"
+most=$(cat "$work/most.txt")
 [ "$most" -le 1 ] || fail "$most soundtracks at once after Open"
 [ "$(soundtracks)" = 1 ] || fail "$(soundtracks) soundtracks after Open"
 
