@@ -10,6 +10,9 @@ namespace vrel::screen {
 
 namespace {
 
+// How far a scaled row's span stores may reach past its end.
+constexpr size_t kOverhang = 8;
+
 // Blends two whole rows with one weight: most of a frame's time when the factor is not whole.
 void MixRows(const uint32_t* a, const uint32_t* b, uint32_t weight, uint32_t* out, int count) {
     int i = 0;
@@ -50,9 +53,71 @@ void PictureScaler::Fit(int sourceW, int sourceH, int pictureW, int pictureH) {
     sourceW_ = sourceW;
     columns_ = ScaleTaps(pictureW, sourceW);
     rows_ = ScaleTaps(pictureH, sourceH);
-    for (std::vector<uint32_t>& spare : spare_) {
-        spare.assign(static_cast<size_t>(pictureW), 0);
+    if (!MakeSpans()) {
+        spans_.clear();
     }
+    for (std::vector<uint32_t>& spare : spare_) {
+        // Spans write whole groups of four: room for the last group's overhang.
+        spare.assign(static_cast<size_t>(pictureW) + kOverhang, 0);
+    }
+}
+
+// Groups the columns by framebuffer pixel; false when they do not fall into copies followed
+// by at most two blends towards the next pixel (shrinking, or a factor just above one).
+bool PictureScaler::MakeSpans() {
+    spans_.clear();
+    for (const Tap& tap : columns_) {
+        const bool copy = tap.weight == 0;
+        if (spans_.empty() || spans_.back().source != tap.first) {
+            if (!spans_.empty() && tap.first != spans_.back().source + 1) {
+                return false;
+            }
+            spans_.push_back(Span{tap.first});
+        }
+        Span& span = spans_.back();
+        if (copy && span.blends == 0) {
+            ++span.copies;
+            continue;
+        }
+        if (span.blends == 2 || tap.second != tap.first + 1) {
+            return false;
+        }
+        for (int channel = 0; channel < 4; ++channel) {
+            span.weights[span.blends * 4 + channel] = static_cast<uint16_t>(tap.weight);
+        }
+        ++span.blends;
+    }
+    return !spans_.empty();
+}
+
+void PictureScaler::ScaleRowBySpans(const uint32_t* in, uint32_t* out) const {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i whole = _mm_set1_epi16(256);
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    for (const Span& span : spans_) {
+        const __m128i copies = _mm_set1_epi32(static_cast<int>(in[span.source]));
+        for (int i = 0; i < span.copies; i += 4) {  // in fours: one store, no branch per pixel
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), copies);
+        }
+        out += span.copies;
+        if (span.blends == 0) {
+            continue;
+        }
+        // Both blends at once; a second one the span does not have is overwritten next.
+        const __m128i next = _mm_set1_epi32(static_cast<int>(in[span.source + 1]));
+        const __m128i a = _mm_unpacklo_epi8(copies, zero);
+        const __m128i b = _mm_unpacklo_epi8(next, zero);
+        const __m128i wb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.weights));
+        const __m128i sum =
+            _mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(whole, wb)), _mm_mullo_epi16(b, wb));
+        const __m128i mixed = _mm_packus_epi16(_mm_srli_epi16(sum, 8), zero);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_and_si128(mixed, colour));
+        out += span.blends;
+    }
+#else
+    ScaleRow(in, out);
+#endif
 }
 
 void PictureScaler::ScaleRow(const uint32_t* in, uint32_t* out) const {
@@ -72,7 +137,12 @@ const uint32_t* PictureScaler::ScaledRow(const uint32_t* source, int row, int ke
         }
     }
     const int slot = spareRow_[0] == keep ? 1 : 0;
-    ScaleRow(source + static_cast<size_t>(row) * sourceW_, spare_[slot].data());
+    const uint32_t* in = source + static_cast<size_t>(row) * sourceW_;
+    if (spans_.empty()) {
+        ScaleRow(in, spare_[slot].data());
+    } else {
+        ScaleRowBySpans(in, spare_[slot].data());
+    }
     spareRow_[slot] = row;
     return spare_[slot].data();
 }

@@ -23,11 +23,22 @@ class PictureScaler {
     void Draw(const uint32_t* source, uint8_t* target, int targetPitch);
 
   private:
+    // A framebuffer pixel's share of a scaled row: `copies` of it, then `blends` (at most
+    // two) towards its right neighbour.
+    struct Span {
+        int source = 0;
+        int copies = 0;
+        int blends = 0;
+        uint16_t weights[8] = {};  // per channel of two blended pixels: 4 × first, 4 × second
+    };
+    bool MakeSpans();
     const uint32_t* ScaledRow(const uint32_t* source, int row, int keep);
     void ScaleRow(const uint32_t* in, uint32_t* out) const;
+    void ScaleRowBySpans(const uint32_t* in, uint32_t* out) const;
 
     int sourceW_ = 0;
     std::vector<Tap> columns_;
+    std::vector<Span> spans_;  // empty: the taps do not fall into spans, go column by column
     std::vector<Tap> rows_;
     std::vector<uint32_t> spare_[2];  // framebuffer rows scaled across
     int spareRow_[2] = {-1, -1};      // which framebuffer row each spare holds
