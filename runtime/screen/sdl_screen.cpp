@@ -148,6 +148,7 @@ void SdlScreen::Refit() {
     }
     const RECT& p = box_.picture;
     scaler_.Fit(width(), height(), p.right - p.left, p.bottom - p.top);
+    barsShown_ = false;
     // The bars never change until the next refit: paint them black once.
     if (SDL_Surface* target = Surface()) {
         SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
@@ -216,7 +217,15 @@ void SdlScreen::PresentOnCpu() {
     if (SDL_MUSTLOCK(target)) {
         SDL_UnlockSurface(target);
     }
-    SDL_UpdateWindowSurface(window_);
+    if (barsShown_) {
+        // The bars have not changed: only the picture goes to the window system.
+        const RECT& p = box_.picture;
+        const SDL_Rect picture{p.left, p.top, p.right - p.left, p.bottom - p.top};
+        SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
+    } else {
+        SDL_UpdateWindowSurface(window_);
+        barsShown_ = true;
+    }
     Trace("present");
 }
 
@@ -317,6 +326,7 @@ bool SdlScreen::TranslateWindowEvent(const SDL_WindowEvent& e, InputEvent* out) 
             Present();
             return false;
         case SDL_WINDOWEVENT_EXPOSED:
+            barsShown_ = false;  // what was on the window may be gone
             Present();
             return false;
         default:

@@ -60,6 +60,7 @@ class SdlScreen final : public FramebufferScreen {
     DesktopKind desktop_;
     bool shown_ = false;
     bool surfaceFailureSaid_ = false;
+    bool barsShown_ = false;  // the black bars are on the window since the last refit
     SDL_Cursor* arrow_ = nullptr;
 };
 
