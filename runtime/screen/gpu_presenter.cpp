@@ -34,18 +34,6 @@ std::string OpenGlRenderer(const SDL_RendererInfo& info) {
     return text != nullptr ? reinterpret_cast<const char*>(text) : "";
 }
 
-bool IsSoftware(const SDL_RendererInfo& info, const std::string& openGl) {
-    if ((info.flags & SDL_RENDERER_SOFTWARE) != 0 || std::strcmp(info.name, "software") == 0) {
-        return true;
-    }
-    for (const char* rasteriser : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
-        if (openGl.find(rasteriser) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
 SDL_Texture* MakeTexture(SDL_Renderer* renderer, int access, int w, int h, SDL_ScaleMode mode) {
     SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, access, w, h);
     if (texture != nullptr) {
@@ -74,6 +62,18 @@ RenderChoice RenderChoiceFromEnvironment() {
     return RenderChoice::Auto;
 }
 
+bool IsSoftwareRenderer(const char* rendererName, const std::string& openGl) {
+    if (std::strcmp(rendererName, "software") == 0) {
+        return true;
+    }
+    for (const char* rasteriser : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
+        if (openGl.find(rasteriser) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool MayUseGpu(RenderChoice choice) {
     return choice == RenderChoice::Gpu || (choice == RenderChoice::Auto && HasRenderNode());
 }
@@ -90,7 +90,9 @@ std::unique_ptr<GpuPresenter> GpuPresenter::Create(SDL_Window* window, bool forc
     SDL_GetRendererInfo(renderer, &info);
     const std::string openGl = OpenGlRenderer(info);
     std::string name = openGl.empty() ? info.name : std::string(info.name) + " on " + openGl;
-    if (!forced && IsSoftware(info, openGl)) {
+    const bool software =
+        (info.flags & SDL_RENDERER_SOFTWARE) != 0 || IsSoftwareRenderer(info.name, openGl);
+    if (!forced && software) {
         *why = name + " renders in software";
         SDL_DestroyRenderer(renderer);
         return nullptr;

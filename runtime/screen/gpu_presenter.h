@@ -17,6 +17,10 @@ namespace vrel::screen {
 enum class RenderChoice { Auto, Gpu, Cpu };
 RenderChoice RenderChoiceFromEnvironment();
 
+// Whether SDL's renderer `rendererName` (with `openGl` the OpenGL renderer string, empty
+// for other APIs) draws in software on the CPU.
+bool IsSoftwareRenderer(const char* rendererName, const std::string& openGl);
+
 // Whether a window must be made for OpenGL: deciding later would make SDL recreate it.
 bool MayUseGpu(RenderChoice choice);
 

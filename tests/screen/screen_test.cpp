@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/common/rect.h"
+#include "runtime/screen/gpu_presenter.h"
 #include "runtime/screen/letterbox.h"
 #include "runtime/screen/memory_screen.h"
 #include "runtime/screen/picture_scaler.h"
@@ -139,6 +140,29 @@ TEST(PictureScalerTest, ScalesCrispAndEvenAtAnySize) {
         };
         EXPECT_EQ(edgesAlong(c.w, true, scale, factor), c.sourceW);
         EXPECT_EQ(edgesAlong(c.h, false, static_cast<double>(c.h) / c.sourceH, factorY), c.sourceH);
+    }
+}
+
+// A renderer that draws on the CPU would cost more than our own scaler: only real
+// graphics cards are chosen on their own.
+TEST(GpuPresenterTest, SoftwareRenderersAreToldFromGraphicsCards) {
+    struct Case {
+        const char* renderer;
+        const char* openGl;
+        bool software;
+    };
+    const Case cases[] = {
+        {"opengl", "llvmpipe (LLVM 15.0.6, 256 bits)", true},
+        {"opengl", "softpipe", true},
+        {"opengles2", "Software Rasterizer", true},
+        {"opengl", "Mesa DRI swrast", true},
+        {"software", "", true},
+        {"opengl", "Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+        {"opengles2", "AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)", false},
+        {"opengl", "NVIDIA GeForce GTX 1060/PCIe/SSE2", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(screen::IsSoftwareRenderer(c.renderer, c.openGl), c.software) << c.openGl;
     }
 }
 
