@@ -7,8 +7,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "platform/win32.h"
+#include "runtime/screen/picture_scaler.h"
 #include "runtime/screen/screen.h"
 
 namespace {
@@ -35,6 +37,55 @@ void BM_PresentFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PresentFrame)->Unit(benchmark::kMicrosecond);
+
+// A 640 × 480 frame scaled to a picture state.range(0) lines high (4:3), into a buffer of
+// its own: the CPU path's per-frame work without the upload.
+struct ScaleJob {
+    int w, h;
+    std::vector<uint32_t> source = std::vector<uint32_t>(640 * 480);
+    std::vector<uint32_t> target;
+    explicit ScaleJob(int height) : w(height * 4 / 3), h(height) {
+        target.resize(static_cast<size_t>(w) * h);
+        for (size_t i = 0; i < source.size(); ++i) {
+            source[i] = static_cast<uint32_t>(i * 2654435761u);
+        }
+    }
+};
+
+void BM_ScalePicture(benchmark::State& state) {
+    ScaleJob job(static_cast<int>(state.range(0)));
+    vrel::screen::PictureScaler scaler;
+    scaler.Fit(640, 480, job.w, job.h);
+    for (auto _ : state) {
+        scaler.Draw(job.source.data(), reinterpret_cast<uint8_t*>(job.target.data()), job.w * 4);
+        benchmark::DoNotOptimize(job.target.data());
+    }
+}
+BENCHMARK(BM_ScalePicture)->Arg(1080)->Arg(2160)->Unit(benchmark::kMicrosecond);
+
+// What the CPU path did before: nearest neighbour through column and row tables.
+void BM_ScalePictureNearest(benchmark::State& state) {
+    ScaleJob job(static_cast<int>(state.range(0)));
+    std::vector<int> columns(static_cast<size_t>(job.w));
+    std::vector<int> rows(static_cast<size_t>(job.h));
+    for (int x = 0; x < job.w; ++x) {
+        columns[static_cast<size_t>(x)] = x * 640 / job.w;
+    }
+    for (int y = 0; y < job.h; ++y) {
+        rows[static_cast<size_t>(y)] = y * 480 / job.h;
+    }
+    for (auto _ : state) {
+        for (int y = 0; y < job.h; ++y) {
+            uint32_t* out = job.target.data() + static_cast<size_t>(y) * job.w;
+            const uint32_t* in = job.source.data() + static_cast<size_t>(rows[y]) * 640;
+            for (int x = 0; x < job.w; ++x) {
+                out[x] = in[columns[static_cast<size_t>(x)]];
+            }
+        }
+        benchmark::DoNotOptimize(job.target.data());
+    }
+}
+BENCHMARK(BM_ScalePictureNearest)->Arg(1080)->Arg(2160)->Unit(benchmark::kMicrosecond);
 
 LRESULT CALLBACK QuietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);

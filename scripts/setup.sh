@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   ffmpeg procps mingw-w64-common python3
   pulseaudio pulseaudio-utils
-  openbox wmctrl xterm weston xwayland
+  openbox wmctrl xterm weston xwayland libgl1-mesa-dri
 )
 
 # Reference players and tools only the benchmarks use: `setup.sh --bench`.

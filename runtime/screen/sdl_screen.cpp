@@ -18,17 +18,18 @@ constexpr char kDefaultTitle[] = "vrelintro";
 
 // Hidden until the program shows a window, so the window manager first sees the title and
 // state the program asked for.
-SDL_Window* CreateHiddenWindow(SdlScreen::Mode mode) {
+SDL_Window* CreateHiddenWindow(SdlScreen::Mode mode, Uint32 flags) {
+    flags |= SDL_WINDOW_HIDDEN;
     if (mode == SdlScreen::Mode::Window) {
         return SDL_CreateWindow(kDefaultTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                640, 480, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+                                640, 480, flags | SDL_WINDOW_RESIZABLE);
     }
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(0, &bounds) != 0) {
         return nullptr;
     }
     return SDL_CreateWindow(kDefaultTitle, bounds.x, bounds.y, bounds.w, bounds.h,
-                            SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+                            flags | SDL_WINDOW_BORDERLESS);
 }
 
 bool IsXrgb(const SDL_Surface* s) {
@@ -68,7 +69,9 @@ std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         EndRunWhenXConnectionIsLost();
     }
-    SDL_Window* window = CreateHiddenWindow(mode);
+    const RenderChoice render = RenderChoiceFromEnvironment();
+    SDL_Window* window =
+        CreateHiddenWindow(mode, MayUseGpu(render) ? Uint32{SDL_WINDOW_OPENGL} : Uint32{0});
     Uint32 wake = SDL_RegisterEvents(1);
     if (window == nullptr || wake == static_cast<Uint32>(-1)) {
         *error = SDL_GetError();
@@ -83,13 +86,14 @@ std::unique_ptr<SdlScreen> SdlScreen::Open(Mode mode, std::string* error) {
     // already covers everything, and asking would only wait for an answer that never comes.
     // A plain window (Mode::Window) is never made full screen.
     DesktopKind desktop = mode == Mode::Fullscreen ? DetectDesktop(window) : DesktopKind::BareX11;
-    return std::unique_ptr<SdlScreen>(new SdlScreen(window, wake, desktop));
+    return std::unique_ptr<SdlScreen>(new SdlScreen(window, wake, desktop, render));
 }
 
-SdlScreen::SdlScreen(SDL_Window* window, Uint32 wakeEvent, DesktopKind desktop)
-    : window_(window), wakeEvent_(wakeEvent), desktop_(desktop) {}
+SdlScreen::SdlScreen(SDL_Window* window, Uint32 wakeEvent, DesktopKind desktop, RenderChoice render)
+    : window_(window), wakeEvent_(wakeEvent), render_(render), desktop_(desktop) {}
 
 SdlScreen::~SdlScreen() {
+    gpu_.reset();  // the renderer before its window
     SDL_DestroyWindow(window_);
     if (arrow_ != nullptr) {
         SDL_FreeCursor(arrow_);
@@ -135,6 +139,16 @@ void SdlScreen::Refit() {
     }
     box_ = FitPicture(width(), height(), ww, wh);
     fitted_ = true;
+    if (gpu_) {
+        if (!gpu_->Fit(width(), height(), box_)) {
+            FallBackToCpu(std::string("the graphics card cannot scale to this size (") +
+                          SDL_GetError() + ")");
+        }
+        return;
+    }
+    const RECT& p = box_.picture;
+    scaler_.Fit(width(), height(), p.right - p.left, p.bottom - p.top);
+    barsShown_ = false;
     // The bars never change until the next refit: paint them black once.
     if (SDL_Surface* target = Surface()) {
         SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
@@ -151,10 +165,47 @@ SDL_Surface* SdlScreen::Surface() {
     return target;
 }
 
+// Decided at the first frame, on the thread that presents: an OpenGL context belongs to it.
+void SdlScreen::ChoosePath() {
+    pathChosen_ = true;
+    std::string why = "VREL_RENDER=cpu";
+    if (render_ == RenderChoice::Auto && !MayUseGpu(render_)) {
+        why = "no graphics card";
+    } else if (render_ != RenderChoice::Cpu) {
+        gpu_ = GpuPresenter::Create(window_, render_ == RenderChoice::Gpu, &why);
+    }
+    if (TraceEnabled()) {
+        std::fprintf(stderr, "vrelintro: scaling %s (%s)\n",
+                     gpu_ ? "on the graphics card" : "on the CPU",
+                     gpu_ ? gpu_->Name().c_str() : why.c_str());
+    }
+}
+
+void SdlScreen::FallBackToCpu(const std::string& reason) {
+    std::fprintf(stderr, "vrelintro: %s; scaling on the CPU from now on\n", reason.c_str());
+    gpu_.reset();
+    fitted_ = false;
+}
+
 void SdlScreen::Present() {
+    if (!pathChosen_) {
+        ChoosePath();
+    }
     if (!fitted_) {
         Refit();
     }
+    if (gpu_ && fitted_) {
+        if (gpu_->Present(pixels(), width() * 4)) {
+            Trace("present");
+            return;
+        }
+        FallBackToCpu(std::string("the graphics card failed (") + SDL_GetError() + ")");
+        Refit();
+    }
+    PresentOnCpu();
+}
+
+void SdlScreen::PresentOnCpu() {
     SDL_Surface* target = Surface();
     if (target == nullptr || !fitted_) {
         return;
@@ -166,7 +217,15 @@ void SdlScreen::Present() {
     if (SDL_MUSTLOCK(target)) {
         SDL_UnlockSurface(target);
     }
-    SDL_UpdateWindowSurface(window_);
+    if (barsShown_) {
+        // The bars have not changed: only the picture goes to the window system.
+        const RECT& p = box_.picture;
+        const SDL_Rect picture{p.left, p.top, p.right - p.left, p.bottom - p.top};
+        SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
+    } else {
+        SDL_UpdateWindowSurface(window_);
+        barsShown_ = true;
+    }
     Trace("present");
 }
 
@@ -182,18 +241,16 @@ void SdlScreen::CopyScaled(SDL_Surface* target) {
         SDL_FreeSurface(source);
         return;
     }
-    auto* base = static_cast<uint8_t*>(target->pixels);
-    const int pictureW = p.right - p.left;
-    for (int row = 0; row < p.bottom - p.top; ++row) {
-        auto* out = reinterpret_cast<uint32_t*>(base + (p.top + row) * target->pitch) + p.left;
-        const uint32_t* in = pixels() + static_cast<size_t>(box_.srcY[row]) * width();
-        if (box_.identity) {
-            std::memcpy(out, in, static_cast<size_t>(pictureW) * 4);
-            continue;
-        }
-        for (int col = 0; col < pictureW; ++col) {
-            out[col] = in[box_.srcX[col]];
-        }
+    uint8_t* corner = static_cast<uint8_t*>(target->pixels) +
+                      static_cast<ptrdiff_t>(p.top) * target->pitch + p.left * 4;
+    if (!box_.identity) {
+        scaler_.Draw(pixels(), corner, target->pitch);
+        return;
+    }
+    for (int row = 0; row < height(); ++row) {
+        std::memcpy(corner + static_cast<ptrdiff_t>(row) * target->pitch,
+                    pixels() + static_cast<size_t>(row) * width(),
+                    static_cast<size_t>(width()) * 4);
     }
 }
 
@@ -242,6 +299,12 @@ bool SdlScreen::Translate(const SDL_Event& e, InputEvent* out) {
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
             return TranslateMouse(e.button, out);
+        case SDL_RENDER_DEVICE_RESET:
+            if (gpu_) {
+                FallBackToCpu("the graphics card's renderer was reset");
+                Present();
+            }
+            return false;
         default:
             return false;  // wake-ups and everything we do not use
     }
@@ -263,6 +326,7 @@ bool SdlScreen::TranslateWindowEvent(const SDL_WindowEvent& e, InputEvent* out) 
             Present();
             return false;
         case SDL_WINDOWEVENT_EXPOSED:
+            barsShown_ = false;  // what was on the window may be gone
             Present();
             return false;
         default:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # On a Wayland compositor (weston nested in Xvfb): the intro's picture reaches weston's
 # output through SDL's Wayland driver and, through XWayland, from a window that covers the
-# whole output; both runs play to the end and exit 0.
+# whole output; the graphics card's path (forced, on Mesa's software OpenGL) shows it too;
+# every run plays to the end and exits 0.
 source "$(dirname "$0")/lib.sh"
 start_xvfb 1280x800x24
 mkdir -m 0700 -p "$work/run"
@@ -51,3 +52,7 @@ covers_output() {
 
 play_on wayland SDL_VIDEODRIVER=wayland WAYLAND_DISPLAY=vrel-wayland
 play_on xwayland DISPLAY="$xwayland"
+play_on wayland_gpu SDL_VIDEODRIVER=wayland WAYLAND_DISPLAY=vrel-wayland VREL_RENDER=gpu \
+    VREL_TRACE="$work/trace"
+grep -q "scaling on the graphics card" "$work/wayland_gpu.err" ||
+    fail "Wayland: not on the graphics card: $(cat "$work/wayland_gpu.err")"

@@ -55,6 +55,14 @@ pixels_differing() {
     /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 || true
 }
 
+# pixels_beyond A B LEVELS: how many pixels differ by more than LEVELS in some channel.
+pixels_beyond() {
+    local percent
+    percent=$(awk -v levels="$3" 'BEGIN { print (levels + 0.5) * 100 / 255 }')
+    /usr/bin/convert "$1" "$2" -compose difference -composite -separate \
+        -evaluate-sequence max -threshold "$percent%" -format '%[fx:round(mean*w*h)]' info:
+}
+
 # The colour of one pixel as #RRGGBB.
 pixel_at() {
     /usr/bin/convert "$1" -format "%[hex:p{$2,$3}]" info: | cut -c1-6

@@ -3,7 +3,9 @@
 # what the framebuffer holds; a message box shows up over it, answers to the keyboard and
 # leaves the covered pixels as they were; a DirectDraw blit through a clipper reaches the
 # screen by itself (nothing else presents), stretched into 2 x 2 blocks, and leaves a window
-# above part of it as it was.
+# above part of it as it was. On every screen size the graphics card's path (forced on Mesa's
+# software OpenGL) and the CPU's show the same picture, and a reset renderer hands over to
+# the CPU.
 source "$(dirname "$0")/lib.sh"
 start_xvfb 640x480x24
 probe=$build/tests/programs/screen_probe
@@ -65,4 +67,43 @@ broken=$(python3 "$analyze" blocks "$work/shot.ppm" 0 0 640 300)
 [ "$broken" = 0 ] || fail "$broken places above the covering window are not 2 x 2 blocks"
 [ "$(pixel_at "$work/shot.ppm" 480 350)" = 000000 ] || fail "the covering window was drawn over"
 [ "$(pixel_at "$work/shot.ppm" 100 100)" != 000000 ] || fail "no picture on the screen"
+# 4. Scaling on both paths. probe_shot PATH MODE SHOT [LINE]: the pattern on the screen.
+probe_shot() {
+    VREL_RENDER=$1 VREL_TRACE=$work/trace "$probe" "$work/fb.ppm" "$2" >"$work/out.txt" \
+        2>"$work/err.txt" &
+    local pid=$!
+    pids+=($pid)
+    wait_for_line "$work/out.txt" "${4:-drawn}"
+    sleep 0.3
+    screenshot_ppm "$3"
+    kill -TERM "$pid"
+    wait "$pid" || fail "probe exit code $?: $(cat "$work/err.txt")"
+}
+for size in 640x480 1280x960 1920x1080 3840x2160; do
+    start_xvfb "${size}x24"
+    probe_shot cpu pattern "$work/cpu.ppm"
+    grep -q "scaling on the CPU" "$work/err.txt" || fail "$size: not the CPU: $(cat "$work/err.txt")"
+    probe_shot gpu pattern "$work/gpu.ppm"
+    grep -q "scaling on the graphics card" "$work/err.txt" ||
+        fail "$size: not the graphics card: $(cat "$work/err.txt")"
+    height=${size#*x}
+    factor=$((height / 480))
+    if [ $((height % 480)) = 0 ]; then  # a whole factor: the framebuffer's pixels repeated
+        /usr/bin/convert "$work/fb.ppm" -sample "$((factor * 100))%" "$work/blocks.ppm"
+        for path in cpu gpu; do
+            differ=$(pixels_differing "$work/$path.ppm" "$work/blocks.ppm")
+            [ "$differ" = 0 ] || fail "$size, $path: $differ pixels are not whole-factor blocks"
+        done
+    else
+        beyond=$(pixels_beyond "$work/cpu.ppm" "$work/gpu.ppm" 2)
+        [ "$beyond" -le $((height * height * 4 / 3 / 1000)) ] ||
+            fail "$size: the paths differ by more than 2 levels in $beyond pixels"
+    fi
+done
+probe_shot cpu reset "$work/cpu.ppm" redrawn
+probe_shot gpu reset "$work/gpu.ppm" redrawn
+grep -q "renderer was reset; scaling on the CPU" "$work/err.txt" ||
+    fail "no hand-over on a reset: $(cat "$work/err.txt")"
+differ=$(pixels_differing "$work/cpu.ppm" "$work/gpu.ppm")
+[ "$differ" = 0 ] || fail "after the reset $differ pixels differ from the CPU's picture"
 echo "screen pixels: ok"

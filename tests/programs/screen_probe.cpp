@@ -1,6 +1,11 @@
 // Draws the overlay line on a black window and, when asked, opens a message box, so that
 // end-to-end checks can compare an Xvfb screenshot with the framebuffer.
-//   screen_probe <framebuffer.ppm> [box]
+//   screen_probe <framebuffer.ppm> [box | pattern | reset]
+// `pattern` draws a test picture under the line instead of black (gradients, a one-pixel
+// checkerboard and hard edges: what scaling shows most); `reset` also tells the screen its
+// renderer was reset, then draws the picture upside down and prints "redrawn".
+#include <SDL.h>
+
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -18,6 +23,41 @@ LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// Smooth ramps in red and green, a one-pixel checkerboard in the top-left quarter, and a
+// white square with hard edges in the bottom-right one.
+uint32_t PatternAt(int x, int y, int w, int h) {
+    if (x < w / 2 && y < h / 2 && y > 40) {
+        return (x + y) % 2 != 0 ? 0xFFFFFF : 0x000000;
+    }
+    if (x > w * 5 / 8 && x < w * 7 / 8 && y > h * 5 / 8 && y < h * 7 / 8) {
+        return 0xFFFFFF;
+    }
+    return static_cast<uint32_t>(x * 255 / w) << 16 | static_cast<uint32_t>(y * 255 / h) << 8 |
+           0x40;
+}
+
+void DrawPattern(vrel::PixelBuffer fb, bool upsideDown) {
+    for (int y = 0; y < fb.height; ++y) {
+        for (int x = 0; x < fb.width; ++x) {
+            fb.Row(y)[x] = PatternAt(x, upsideDown ? fb.height - 1 - y : y, fb.width, fb.height);
+        }
+    }
+    vrel::screen::Screen::Get().Present();
+}
+
+void ResetRenderer() {
+    SDL_Event reset{};
+    reset.type = SDL_RENDER_DEVICE_RESET;
+    SDL_PushEvent(&reset);
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&msg);
+    }
+    DrawPattern(vrel::screen::Screen::Get().Framebuffer(), true);
+    std::puts("redrawn");
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
@@ -33,6 +73,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         CreateWindowExA(WS_EX_TOPMOST, "ScreenProbe", "ScreenProbe", WS_POPUP | WS_VISIBLE, 0, 0,
                         640, 480, nullptr, nullptr, instance, nullptr);
     UpdateWindow(window);
+    if (mode == "pattern" || mode == "reset") {
+        DrawPattern(vrel::screen::Screen::Get().Framebuffer(), false);
+    }
     HDC dc = GetDC(window);
     HFONT font = CreateFontA(20, 0, 0, 0, FW_DONTCARE, 0, 0, 0, ANSI_CHARSET, 0, 0, DRAFT_QUALITY,
                              0, "Arial");
@@ -59,6 +102,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     }
     std::puts("drawn");
     std::fflush(stdout);
+    if (mode == "reset") {
+        ResetRenderer();
+    }
     if (mode == "box") {
         const int answer = MessageBoxA(window,
                                        "This application uses multimedia streaming to render a "
