@@ -1,0 +1,73 @@
+// What a stream costs while it does not play, and how soon its sound comes back.
+//
+// BM_PausedCpu: a movie with sound plays half a second and is stopped; cpu_ms is the CPU
+// time of the whole process (every thread: ours, SDL's, FFmpeg's) over the next 10 s
+// (goal: under 10 ms).
+// BM_RunToFirstSound: from the sound being set running to the card's first call for it
+// (first_p50_ms, first_max_ms; goal: under 50 ms), stopped in between.
+#include <benchmark/benchmark.h>
+
+#include <thread>
+
+#include "mmstream_bench_support.h"
+#include "runtime/mmstream/audio_renderer.h"
+
+namespace vrel::mmstream::bench {
+namespace {
+
+using std::chrono::milliseconds;
+
+void BM_PausedCpu(benchmark::State& state) {
+    HeadlessEnvironment();
+    std::string path = BenchMovie("paused.mpg", {"--seconds", "3"});
+    DisplaySession display;
+    for (auto _ : state) {
+        PlayingMovie movie;
+        if (path.empty() || !display.Ok() || !movie.Open(display, path)) {
+            state.SkipWithError("cannot open the movie");
+            return;
+        }
+        movie.stream->SetState(STREAMSTATE_RUN);
+        while (movie.Time() < 5'000'000 && movie.sample->Update(0, nullptr, nullptr, 0) == S_OK) {
+        }
+        movie.stream->SetState(STREAMSTATE_STOP);
+        std::this_thread::sleep_for(milliseconds(200));  // the decoder fills up and settles
+        double cpuStart = CpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        state.counters["cpu_ms"] = (CpuSeconds() - cpuStart) * 1000;
+        movie.Release();
+    }
+}
+BENCHMARK(BM_PausedCpu)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_RunToFirstSound(benchmark::State& state) {
+    HeadlessEnvironment();
+    std::string error;
+    std::unique_ptr<AudioRenderer> renderer = AudioRenderer::Open(44100, 2, &error);
+    if (!renderer) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    renderer->Start();
+    std::vector<double> first;
+    for (auto _ : state) {
+        uint64_t before = renderer->Position().Read().value_or(AudioPosition::Reading{}).sequence;
+        auto start = Clock::now();
+        renderer->SetRunning(true);
+        // The card reports its position with every call while the sound runs.
+        while (renderer->Position().Read().value_or(AudioPosition::Reading{}).sequence == before) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        first.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        renderer->SetRunning(false);
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    state.counters["first_p50_ms"] = Percentile(first, 50);
+    state.counters["first_max_ms"] = Percentile(first, 100);
+}
+BENCHMARK(BM_RunToFirstSound)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vrel::mmstream::bench
+
+BENCHMARK_MAIN();
