@@ -48,18 +48,19 @@ void BM_RunToFirstSound(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    renderer->Start();
     std::vector<double> first;
     for (auto _ : state) {
         uint64_t before = renderer->Position().Read().value_or(AudioPosition::Reading{}).sequence;
         auto start = Clock::now();
         renderer->SetRunning(true);
+        renderer->OpenDevice(&error);
         // The card reports its position with every call while the sound runs.
         while (renderer->Position().Read().value_or(AudioPosition::Reading{}).sequence == before) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         first.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         renderer->SetRunning(false);
+        renderer->CloseDevice();
         std::this_thread::sleep_for(milliseconds(50));
     }
     state.counters["first_p50_ms"] = Percentile(first, 50);

@@ -27,8 +27,8 @@ void QuietAlsa(const char* /*file*/, int /*line*/, const char* /*function*/, int
 
 }  // namespace
 
-std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannels,
-                                               std::string* error) {
+std::unique_ptr<AudioDevice> AudioDevice::Create(int wantedRate, int wantedChannels,
+                                                 std::string* error) {
     static const int quiet = snd_lib_error_set_handler(&QuietAlsa);
     (void)quiet;
     std::unique_ptr<AudioDevice> device(new AudioDevice());
@@ -37,21 +37,16 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannel
         return nullptr;
     }
     device->subsystemStarted_ = true;
-    SDL_AudioSpec want{};
-    want.freq = wantedRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = static_cast<Uint8>(std::clamp(wantedChannels, 1, 2));
-    want.samples = BufferFrames(wantedRate);
-    want.callback = &AudioDevice::Callback;
-    want.userdata = device.get();
     SDL_AudioSpec have{};
-    device->id_ =
-        SDL_OpenAudioDevice(nullptr, 0, &want, &have,
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (device->id_ == 0) {
-        *error = SDL_GetError();
+    have.freq = wantedRate;
+    have.channels = static_cast<Uint8>(std::clamp(wantedChannels, 1, 2));
+    have.samples = BufferFrames(wantedRate);
+    SDL_AudioDeviceID id = device->OpenSdl(
+        &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE, error);
+    if (id == 0) {
         return nullptr;
     }
+    SDL_CloseAudioDevice(id);  // opened again when the sound runs
     if (!PlayableSound(have.freq, have.channels)) {
         *error = "the device's format (" + std::to_string(have.freq) + " Hz, " +
                  std::to_string(have.channels) + " channels) is out of bounds";
@@ -61,30 +56,74 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannel
     return device;
 }
 
-AudioDevice::~AudioDevice() {
-    if (id_ != 0) {
-        SDL_CloseAudioDevice(id_);
+// Opens the default device, paused, for `spec` (rate, channels and buffer size); `spec` is
+// then what the card takes.
+SDL_AudioDeviceID AudioDevice::OpenSdl(SDL_AudioSpec* spec, int allowedChanges,
+                                       std::string* error) {
+    SDL_AudioSpec want = *spec;
+    want.format = AUDIO_S16SYS;
+    want.callback = &AudioDevice::Callback;
+    want.userdata = this;
+    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, spec, allowedChanges);
+    if (id == 0) {
+        *error = SDL_GetError();
     }
+    return id;
+}
+
+AudioDevice::~AudioDevice() {
+    Close();
     if (subsystemStarted_) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 }
 
-void AudioDevice::Start(Client* client) {
-    {
-        Lock lock(*this);
-        client_ = client;
+bool AudioDevice::Open(Client* client, std::string* error) {
+    std::lock_guard lock(mutex_);
+    if (id_ != 0) {
+        return true;
     }
-    SDL_PauseAudioDevice(id_, 0);
+    client_ = client;
+    SDL_AudioSpec have{};
+    have.freq = spec_.rate;
+    have.channels = static_cast<Uint8>(spec_.channels);
+    have.samples = static_cast<Uint16>(spec_.bufferFrames);
+    // No changes allowed: SDL converts if the card now prefers another format, so the
+    // timeline and the converter, made for the first, stay right.
+    id_ = OpenSdl(&have, 0, error);
+    if (id_ != 0) {
+        SDL_PauseAudioDevice(id_, 0);
+    }
+    return id_ != 0;
+}
+
+void AudioDevice::Close() {
+    std::lock_guard lock(mutex_);
+    if (id_ != 0) {
+        SDL_CloseAudioDevice(id_);
+        id_ = 0;
+    }
+}
+
+bool AudioDevice::IsOpen() const {
+    std::lock_guard lock(mutex_);
+    return id_ != 0;
+}
+
+AudioDevice::Lock::Lock(AudioDevice& device) : guard_(device.mutex_), id_(device.id_) {
+    if (id_ != 0) {
+        SDL_LockAudioDevice(id_);
+    }
+}
+
+AudioDevice::Lock::~Lock() {
+    if (id_ != 0) {
+        SDL_UnlockAudioDevice(id_);
+    }
 }
 
 void AudioDevice::Callback(void* self, Uint8* stream, int bytes) {
-    auto* device = static_cast<AudioDevice*>(self);
-    if (device->client_ != nullptr) {
-        device->client_->FillAudio(stream, bytes);
-    } else {
-        SDL_memset(stream, 0, bytes);
-    }
+    static_cast<AudioDevice*>(self)->client_->FillAudio(stream, bytes);
 }
 
 }  // namespace vrel::mmstream

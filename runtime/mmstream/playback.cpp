@@ -15,6 +15,9 @@ constexpr std::chrono::milliseconds kPrerollLimit{500};
 constexpr std::chrono::milliseconds kIdleLimit{250};
 // Waits for a picture are cut into slices so clock corrections are seen.
 constexpr std::chrono::milliseconds kWaitSlice{100};
+// How long after the clock passes the end of the sound the card closes: what the card and
+// a sound server still hold is heard by then.
+constexpr std::chrono::milliseconds kSoundTail{250};
 
 }  // namespace
 
@@ -54,9 +57,6 @@ HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio,
         duration_ = source_->Duration();
         hasSound_ = audio_ != nullptr;
         opened_ = true;
-    }
-    if (audio_) {
-        audio_->Start();
     }
     decoder_ = std::thread([this] { DecodeLoop(); });
     return S_OK;
@@ -101,6 +101,32 @@ bool Playback::HasSound() const {
     return hasSound_;
 }
 
+bool Playback::SoundDeviceOpen() {
+    std::lock_guard soundLock(soundMutex_);
+    return audio_ && audio_->DeviceOpen();
+}
+
+// The card is open while the stream runs with sound left to play, and closed otherwise: an
+// open card has SDL's thread wake every buffer, even for silence. Done outside mutex_, as
+// closing waits for SDL's thread; without a card the picture plays on alone.
+void Playback::MatchSoundDevice() {
+    std::lock_guard soundLock(soundMutex_);
+    bool wanted = false;
+    {
+        std::lock_guard lock(mutex_);
+        wanted = running_ && !closing_ && !soundPlayedOut_;
+    }
+    std::string reason;
+    if (!audio_) {
+        return;
+    }
+    if (!wanted) {
+        audio_->CloseDevice();
+    } else if (!audio_->OpenDevice(&reason)) {
+        StreamService::Get().ReportNoAudioDevice(reason);
+    }
+}
+
 void Playback::SetRunning(bool run) {
     std::unique_lock lock(mutex_);
     if (!opened_ || closing_ || running_ == run) {
@@ -125,6 +151,7 @@ void Playback::SetRunning(bool run) {
     }
     changed_.notify_all();
     lock.unlock();
+    MatchSoundDevice();
     WakeDecoder();
 }
 
@@ -172,12 +199,14 @@ void Playback::Seek(StreamTicks position) {
         frames_.Clear();
         videoEnded_ = false;
         audioEnded_ = false;
+        soundPlayedOut_ = false;
         videoEnd_ = position;
         givenUntil_ = position;
         clock_->SetPosition(position, MonoClock::now());
         changed_.notify_all();
     }
     --controlWaiting_;
+    MatchSoundDevice();  // a seek after the end of the sound brings more
     WakeDecoder();
 }
 
@@ -277,6 +306,7 @@ void Playback::VideoEnded(StreamTicks end) {
 void Playback::AudioEnded() {
     std::lock_guard lock(mutex_);
     audioEnded_ = true;
+    soundEnd_ = audio_->QueuedEnd();
     changed_.notify_all();
 }
 
@@ -289,35 +319,58 @@ void Playback::DecodeLoop() {
             worked = source_->Step();
         }
         if (!worked) {
+            NoteSoundPlayedOut();
             WaitForWork(seen);
         }
     }
 }
 
+// Once the clock has passed the end of the data's sound (and its tail), the card closes
+// until a seek brings more.
+void Playback::NoteSoundPlayedOut() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!running_ || !audioEnded_ || soundPlayedOut_ ||
+            clock_->Now(MonoClock::now()) < soundEnd_ + kSoundTail) {
+            return;
+        }
+        soundPlayedOut_ = true;
+    }
+    MatchSoundDevice();
+}
+
 // When the decode thread next has work nobody will wake it for: a queued picture going
-// stale, or the sound running low.
+// stale, the sound running low or played out. Stopped, or with everything played, nothing
+// changes until a call wakes it.
 MonoTime Playback::NextDecodeDeadline() {
     MonoTime now = MonoClock::now();
-    MonoTime deadline = now + kIdleLimit;
     std::lock_guard lock(mutex_);
-    if (!running_) {
-        return deadline;
+    bool pictureDone = !video_ || (videoEnded_ && frames_.Size() <= 1);
+    bool soundDone = !audio_ || soundPlayedOut_;
+    if (!running_ || (pictureDone && soundDone)) {
+        return MonoTime::max();
     }
+    MonoTime deadline = now + kIdleLimit;
     if (frames_.Size() > 1) {
         deadline = std::min(deadline, clock_->When(frames_.Front().End(), now));
     }
-    if (audio_) {
+    if (audio_ && !audioEnded_) {
         deadline = std::min(deadline, now + audio_->TimeUntilLow());
+    } else if (audio_ && !soundPlayedOut_) {
+        deadline = std::min(deadline, clock_->When(soundEnd_ + kSoundTail, now));
     }
     return deadline;
 }
 
 void Playback::WaitForWork(uint64_t seenGeneration) {
     MonoTime deadline = NextDecodeDeadline();
+    auto woken = [&] { return wakeGeneration_.load() != seenGeneration || stopDecoding_.load(); };
     std::unique_lock lock(wakeMutex_);
-    wake_.wait_until(lock, deadline, [&] {
-        return wakeGeneration_.load() != seenGeneration || stopDecoding_.load();
-    });
+    if (deadline == MonoTime::max()) {
+        wake_.wait(lock, woken);
+    } else {
+        wake_.wait_until(lock, deadline, woken);
+    }
 }
 
 void Playback::WakeDecoder() {
@@ -346,7 +399,10 @@ void Playback::Shutdown() {
     }
     std::lock_guard sourceLock(sourceMutex_);
     source_.reset();
-    audio_.reset();  // closes the device: SDL's audio thread ends here
+    {
+        std::lock_guard soundLock(soundMutex_);
+        audio_.reset();  // closes the device: SDL's audio thread ends here
+    }
     std::lock_guard lock(mutex_);
     frames_.Clear();
 }
