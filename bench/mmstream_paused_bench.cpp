@@ -3,8 +3,9 @@
 // BM_PausedCpu: a movie with sound plays half a second and is stopped; cpu_ms is the CPU
 // time of the whole process (every thread: ours, SDL's, FFmpeg's) over the next 10 s
 // (goal: under 10 ms).
-// BM_RunToFirstSound: from the sound being set running to the card's first call for it
-// (first_p50_ms, first_max_ms; goal: under 50 ms), stopped in between.
+// BM_RunToFirstSound: from the sound being set running (the card opened) to the card's first
+// call for it, stopped (closed) for 50 ms in between: first_ms the first time, when a sound
+// server may still be starting; again_p50_ms and again_max_ms after that (goal: under 50 ms).
 #include <benchmark/benchmark.h>
 
 #include <thread>
@@ -48,23 +49,28 @@ void BM_RunToFirstSound(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    std::vector<double> first;
+    std::vector<double> waits;
     for (auto _ : state) {
         uint64_t before = renderer->Position().Read().value_or(AudioPosition::Reading{}).sequence;
         auto start = Clock::now();
         renderer->SetRunning(true);
-        renderer->OpenDevice(&error);
+        if (!renderer->OpenDevice(&error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
         // The card reports its position with every call while the sound runs.
         while (renderer->Position().Read().value_or(AudioPosition::Reading{}).sequence == before) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
-        first.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        waits.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         renderer->SetRunning(false);
         renderer->CloseDevice();
         std::this_thread::sleep_for(milliseconds(50));
     }
-    state.counters["first_p50_ms"] = Percentile(first, 50);
-    state.counters["first_max_ms"] = Percentile(first, 100);
+    state.counters["first_ms"] = waits.front();
+    waits.erase(waits.begin());
+    state.counters["again_p50_ms"] = Percentile(waits, 50);
+    state.counters["again_max_ms"] = Percentile(waits, 100);
 }
 BENCHMARK(BM_RunToFirstSound)->Iterations(20)->Unit(benchmark::kMillisecond);
 
