@@ -37,38 +37,22 @@ std::unique_ptr<AudioDevice> AudioDevice::Create(int wantedRate, int wantedChann
         return nullptr;
     }
     device->subsystemStarted_ = true;
-    SDL_AudioSpec have{};
-    have.freq = wantedRate;
-    have.channels = static_cast<Uint8>(std::clamp(wantedChannels, 1, 2));
-    have.samples = BufferFrames(wantedRate);
-    SDL_AudioDeviceID id = device->OpenSdl(
-        &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE, error);
-    if (id == 0) {
-        return nullptr;
-    }
-    SDL_CloseAudioDevice(id);  // opened again when the sound runs
-    if (!PlayableSound(have.freq, have.channels)) {
-        *error = "the device's format (" + std::to_string(have.freq) + " Hz, " +
-                 std::to_string(have.channels) + " channels) is out of bounds";
-        return nullptr;
-    }
-    device->spec_ = Spec{have.freq, have.channels, have.samples};
+    device->spec_ = PreferredSpec(wantedRate, wantedChannels);
     return device;
 }
 
-// Opens the default device, paused, for `spec` (rate, channels and buffer size); `spec` is
-// then what the card takes.
-SDL_AudioDeviceID AudioDevice::OpenSdl(SDL_AudioSpec* spec, int allowedChanges,
-                                       std::string* error) {
-    SDL_AudioSpec want = *spec;
-    want.format = AUDIO_S16SYS;
-    want.callback = &AudioDevice::Callback;
-    want.userdata = this;
-    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, spec, allowedChanges);
-    if (id == 0) {
-        *error = SDL_GetError();
+// The card's own rate and channel count where the driver tells them (the sound's otherwise),
+// found without opening the card: opening and closing it costs a buffer or more.
+AudioDevice::Spec AudioDevice::PreferredSpec(int wantedRate, int wantedChannels) {
+    SDL_AudioSpec card{};
+    int rate = wantedRate;
+    int channels = wantedChannels;
+    if (SDL_GetDefaultAudioInfo(nullptr, &card, 0) == 0 &&
+        PlayableSound(card.freq, card.channels)) {
+        rate = card.freq;
+        channels = card.channels;
     }
-    return id;
+    return Spec{rate, std::clamp(channels, 1, 2), BufferFrames(rate)};
 }
 
 AudioDevice::~AudioDevice() {
@@ -84,17 +68,22 @@ bool AudioDevice::Open(Client* client, std::string* error) {
         return true;
     }
     client_ = client;
-    SDL_AudioSpec have{};
-    have.freq = spec_.rate;
-    have.channels = static_cast<Uint8>(spec_.channels);
-    have.samples = static_cast<Uint16>(spec_.bufferFrames);
-    // No changes allowed: SDL converts if the card now prefers another format, so the
-    // timeline and the converter, made for the first, stay right.
-    id_ = OpenSdl(&have, 0, error);
-    if (id_ != 0) {
-        SDL_PauseAudioDevice(id_, 0);
+    SDL_AudioSpec want{};
+    want.freq = spec_.rate;
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(spec_.channels);
+    want.samples = static_cast<Uint16>(spec_.bufferFrames);
+    want.callback = &AudioDevice::Callback;
+    want.userdata = this;
+    // No changes allowed: should the card take another format (now, or since the spec was
+    // found), SDL converts, so the timeline and the converter made for the spec stay right.
+    id_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (id_ == 0) {
+        *error = SDL_GetError();
+        return false;
     }
-    return id_ != 0;
+    SDL_PauseAudioDevice(id_, 0);
+    return true;
 }
 
 void AudioDevice::Close() {

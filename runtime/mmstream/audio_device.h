@@ -1,8 +1,9 @@
 // The default sound output through SDL audio: 16-bit samples, the rate and channel count the
-// card prefers, a buffer of at most 2048 frames. The card is only open while sound plays: an
-// open SDL device wakes its thread every buffer even when paused, so it is closed while the
-// stream is stopped and opened again (in the same format) when it runs. Only SDL's audio
-// subsystem is used, counted with every other user of SDL (never SDL_Quit).
+// card prefers (where the driver says; the sound's own otherwise), a buffer of at most 2048
+// frames. The card is only open while sound plays: an open SDL device wakes its thread every
+// buffer even when paused, so it is closed while the stream is stopped and opened again, in
+// the same format, when it runs. Only SDL's audio subsystem is used, counted with every other
+// user of SDL (never SDL_Quit).
 #pragma once
 
 #include <SDL.h>
@@ -30,8 +31,8 @@ class AudioDevice {
         ~Client() = default;
     };
 
-    // Learns the default device's format, left closed; null with SDL's reason in *error when
-    // there is no usable device.
+    // SDL's audio and the format the card will be opened in, the card left closed; null with
+    // SDL's reason in *error when there is no sound.
     static std::unique_ptr<AudioDevice> Create(int wantedRate, int wantedChannels,
                                                std::string* error);
     ~AudioDevice();  // closes the card
@@ -39,8 +40,8 @@ class AudioDevice {
     AudioDevice& operator=(const AudioDevice&) = delete;
 
     const Spec& GetSpec() const { return spec_; }
-    // Opens the card in the format first found, if closed, and has it call `client` (which
-    // must outlive the device); false with the reason in *error when it cannot be had.
+    // Opens the card, if closed, in GetSpec() and has it call `client` (which must outlive
+    // the device); false with the reason in *error when it cannot be had.
     bool Open(Client* client, std::string* error);
     // Stops the card and joins SDL's audio thread: no call to the client after it.
     void Close();
@@ -62,7 +63,7 @@ class AudioDevice {
 
   private:
     AudioDevice() = default;
-    SDL_AudioDeviceID OpenSdl(SDL_AudioSpec* have, int allowedChanges, std::string* error);
+    static Spec PreferredSpec(int wantedRate, int wantedChannels);
     static void Callback(void* self, Uint8* stream, int bytes);
 
     bool subsystemStarted_ = false;
