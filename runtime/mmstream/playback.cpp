@@ -107,23 +107,28 @@ bool Playback::SoundDeviceOpen() {
 }
 
 // The card is open while the stream runs with sound left to play, and closed otherwise: an
-// open card has SDL's thread wake every buffer, even for silence. Done outside mutex_, as
-// closing waits for SDL's thread; without a card the picture plays on alone.
-void Playback::MatchSoundDevice() {
+// open card has SDL's thread wake every buffer, even for silence. Without a card the picture
+// plays on alone.
+bool Playback::WantsSound() {
+    std::lock_guard lock(mutex_);
+    return running_ && !closing_ && !soundPlayedOut_;
+}
+
+// Control threads: opening is quick.
+void Playback::OpenSoundIfWanted() {
     std::lock_guard soundLock(soundMutex_);
-    bool wanted = false;
-    {
-        std::lock_guard lock(mutex_);
-        wanted = running_ && !closing_ && !soundPlayedOut_;
-    }
     std::string reason;
-    if (!audio_) {
-        return;
-    }
-    if (!wanted) {
-        audio_->CloseDevice();
-    } else if (!audio_->OpenDevice(&reason)) {
+    if (audio_ && WantsSound() && !audio_->OpenDevice(&reason)) {
         StreamService::Get().ReportNoAudioDevice(reason);
+    }
+}
+
+// The decode thread: closing waits until SDL's thread has played out what it holds (a few
+// buffers, or a sound server's block), which no control call should wait for.
+void Playback::CloseSoundIfIdle() {
+    std::lock_guard soundLock(soundMutex_);
+    if (audio_ && !WantsSound()) {
+        audio_->CloseDevice();
     }
 }
 
@@ -151,8 +156,10 @@ void Playback::SetRunning(bool run) {
     }
     changed_.notify_all();
     lock.unlock();
-    MatchSoundDevice();
-    WakeDecoder();
+    if (run) {
+        OpenSoundIfWanted();
+    }
+    WakeDecoder();  // it closes the card when stopped
 }
 
 bool Playback::Prerolled() const {
@@ -206,7 +213,7 @@ void Playback::Seek(StreamTicks position) {
         changed_.notify_all();
     }
     --controlWaiting_;
-    MatchSoundDevice();  // a seek after the end of the sound brings more
+    OpenSoundIfWanted();  // a seek after the end of the sound brings more
     WakeDecoder();
 }
 
@@ -320,6 +327,7 @@ void Playback::DecodeLoop() {
         }
         if (!worked) {
             NoteSoundPlayedOut();
+            CloseSoundIfIdle();
             WaitForWork(seen);
         }
     }
@@ -328,15 +336,10 @@ void Playback::DecodeLoop() {
 // Once the clock has passed the end of the data's sound (and its tail), the card closes
 // until a seek brings more.
 void Playback::NoteSoundPlayedOut() {
-    {
-        std::lock_guard lock(mutex_);
-        if (!running_ || !audioEnded_ || soundPlayedOut_ ||
-            clock_->Now(MonoClock::now()) < soundEnd_ + kSoundTail) {
-            return;
-        }
+    std::lock_guard lock(mutex_);
+    if (running_ && audioEnded_ && clock_->Now(MonoClock::now()) >= soundEnd_ + kSoundTail) {
         soundPlayedOut_ = true;
     }
-    MatchSoundDevice();
 }
 
 // When the decode thread next has work nobody will wake it for: a queued picture going

@@ -73,7 +73,9 @@ class Playback final : private DecodeTarget {
     void AttachSound(const std::string& name);
     void DecodeLoop();
     void NoteSoundPlayedOut();
-    void MatchSoundDevice();
+    bool WantsSound();
+    void OpenSoundIfWanted();
+    void CloseSoundIfIdle();
     void WakeDecoder();
     void WaitForWork(uint64_t seenGeneration);
     MonoTime NextDecodeDeadline();

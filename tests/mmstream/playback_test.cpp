@@ -155,6 +155,10 @@ TEST(PlaybackTest, TheSoundCardIsOpenOnlyWhileSoundPlays) {
     };
     for (const auto& [what, step, open] : steps) {
         step();
+        // The decode thread closes the card (a generous while): no caller waits for it.
+        for (int i = 0; i < 500 && playback->SoundDeviceOpen() != open; ++i) {
+            std::this_thread::sleep_for(milliseconds(10));
+        }
         EXPECT_EQ(open, playback->SoundDeviceOpen()) << what;
     }
 }
