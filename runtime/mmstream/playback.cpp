@@ -18,6 +18,9 @@ constexpr std::chrono::milliseconds kWaitSlice{100};
 // How long after the clock passes the end of the sound the card closes: what the card and
 // a sound server still hold is heard by then.
 constexpr std::chrono::milliseconds kSoundTail{250};
+// How long the card stays open after the stream stops: a stop, seek and run in a row (a
+// restart, a step to another place) neither closes it nor waits for its closing.
+constexpr std::chrono::milliseconds kCloseDelay{250};
 
 }  // namespace
 
@@ -106,12 +109,13 @@ bool Playback::SoundDeviceOpen() {
     return audio_ && audio_->DeviceOpen();
 }
 
-// The card is open while the stream runs with sound left to play, and closed otherwise: an
-// open card has SDL's thread wake every buffer, even for silence. Without a card the picture
-// plays on alone.
+// The card is open while the stream runs with sound left to play (or is about to, or has just
+// stopped), and closed otherwise: an open card has SDL's thread wake every buffer, even for
+// silence. Without a card the picture plays on alone.
 bool Playback::WantsSound() {
     std::lock_guard lock(mutex_);
-    return running_ && !closing_ && !soundPlayedOut_;
+    bool justStopped = MonoClock::now() < stoppedAt_ + kCloseDelay;
+    return (running_ || starting_ || justStopped) && !closing_ && !soundPlayedOut_;
 }
 
 // Control threads: opening is quick.
@@ -133,12 +137,21 @@ void Playback::CloseSoundIfIdle() {
 }
 
 void Playback::SetRunning(bool run) {
+    if (run) {
+        {
+            std::lock_guard lock(mutex_);
+            starting_ = true;
+        }
+        OpenSoundIfWanted();  // silent until the timeline runs; not while the clock does
+    }
     std::unique_lock lock(mutex_);
     if (!opened_ || closing_ || running_ == run) {
+        starting_ = false;
         return;
     }
     if (run) {
         WaitForPreroll(lock);
+        starting_ = false;  // running from here on, under the same hold of the lock
         if (closing_ || running_) {
             return;
         }
@@ -153,13 +166,11 @@ void Playback::SetRunning(bool run) {
     }
     if (!run) {
         clock_->Stop(now);
+        stoppedAt_ = now;
     }
     changed_.notify_all();
     lock.unlock();
-    if (run) {
-        OpenSoundIfWanted();
-    }
-    WakeDecoder();  // it closes the card when stopped
+    WakeDecoder();  // it closes the card a while after a stop
 }
 
 bool Playback::Prerolled() const {
@@ -350,7 +361,11 @@ MonoTime Playback::NextDecodeDeadline() {
     std::lock_guard lock(mutex_);
     bool pictureDone = !video_ || (videoEnded_ && frames_.Size() <= 1);
     bool soundDone = !audio_ || soundPlayedOut_;
-    if (!running_ || (pictureDone && soundDone)) {
+    if (!running_) {
+        bool closeDue = audio_ && !closing_ && audio_->DeviceOpen();
+        return closeDue ? stoppedAt_ + kCloseDelay : MonoTime::max();
+    }
+    if (pictureDone && soundDone) {
         return MonoTime::max();
     }
     MonoTime deadline = now + kIdleLimit;

@@ -105,6 +105,8 @@ class Playback final : private DecodeTarget {
     bool audioEnded_ = false;
     StreamTicks soundEnd_{0};      // where the data's sound ends, once audioEnded_
     bool soundPlayedOut_ = false;  // ...and it has all been heard
+    bool starting_ = false;        // SetRunning(true) is on its way: the card stays open
+    MonoTime stoppedAt_{};
     StreamTicks videoEnd_{0};
     StreamTicks givenUntil_{0};  // the end of the last picture NextFrame gave
 
