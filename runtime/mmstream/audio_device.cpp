@@ -75,8 +75,8 @@ bool AudioDevice::Open(Client* client, std::string* error) {
     want.samples = static_cast<Uint16>(spec_.bufferFrames);
     want.callback = &AudioDevice::Callback;
     want.userdata = this;
-    // No changes allowed: should the card take another format (now, or since the spec was
-    // found), SDL converts, so the timeline and the converter made for the spec stay right.
+    // No changes allowed: should the card take another format (now, or since this one was
+    // found), SDL converts, so the timeline and the converter made for it stay right.
     id_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
     if (id_ == 0) {
         *error = SDL_GetError();
