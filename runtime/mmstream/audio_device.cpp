@@ -27,8 +27,8 @@ void QuietAlsa(const char* /*file*/, int /*line*/, const char* /*function*/, int
 
 }  // namespace
 
-std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannels,
-                                               std::string* error) {
+std::unique_ptr<AudioDevice> AudioDevice::Create(int wantedRate, int wantedChannels,
+                                                 std::string* error) {
     static const int quiet = snd_lib_error_set_handler(&QuietAlsa);
     (void)quiet;
     std::unique_ptr<AudioDevice> device(new AudioDevice());
@@ -37,54 +37,82 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(int wantedRate, int wantedChannel
         return nullptr;
     }
     device->subsystemStarted_ = true;
-    SDL_AudioSpec want{};
-    want.freq = wantedRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = static_cast<Uint8>(std::clamp(wantedChannels, 1, 2));
-    want.samples = BufferFrames(wantedRate);
-    want.callback = &AudioDevice::Callback;
-    want.userdata = device.get();
-    SDL_AudioSpec have{};
-    device->id_ =
-        SDL_OpenAudioDevice(nullptr, 0, &want, &have,
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (device->id_ == 0) {
-        *error = SDL_GetError();
-        return nullptr;
-    }
-    if (!PlayableSound(have.freq, have.channels)) {
-        *error = "the device's format (" + std::to_string(have.freq) + " Hz, " +
-                 std::to_string(have.channels) + " channels) is out of bounds";
-        return nullptr;
-    }
-    device->spec_ = Spec{have.freq, have.channels, have.samples};
+    device->spec_ = PreferredSpec(wantedRate, wantedChannels);
     return device;
 }
 
-AudioDevice::~AudioDevice() {
-    if (id_ != 0) {
-        SDL_CloseAudioDevice(id_);
+// The card's own rate and channel count where the driver tells them (the sound's otherwise),
+// found without opening the card: opening and closing it costs a buffer or more.
+AudioDevice::Spec AudioDevice::PreferredSpec(int wantedRate, int wantedChannels) {
+    SDL_AudioSpec card{};
+    int rate = wantedRate;
+    int channels = wantedChannels;
+    if (SDL_GetDefaultAudioInfo(nullptr, &card, 0) == 0 &&
+        PlayableSound(card.freq, card.channels)) {
+        rate = card.freq;
+        channels = card.channels;
     }
+    return Spec{rate, std::clamp(channels, 1, 2), BufferFrames(rate)};
+}
+
+AudioDevice::~AudioDevice() {
+    Close();
     if (subsystemStarted_) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 }
 
-void AudioDevice::Start(Client* client) {
-    {
-        Lock lock(*this);
-        client_ = client;
+bool AudioDevice::Open(Client* client, std::string* error) {
+    std::lock_guard lock(mutex_);
+    if (id_ != 0) {
+        return true;
+    }
+    client_ = client;
+    SDL_AudioSpec want{};
+    want.freq = spec_.rate;
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(spec_.channels);
+    want.samples = static_cast<Uint16>(spec_.bufferFrames);
+    want.callback = &AudioDevice::Callback;
+    want.userdata = this;
+    // No changes allowed: should the card take another format (now, or since this one was
+    // found), SDL converts, so the timeline and the converter made for it stay right.
+    id_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (id_ == 0) {
+        *error = SDL_GetError();
+        return false;
     }
     SDL_PauseAudioDevice(id_, 0);
+    return true;
+}
+
+void AudioDevice::Close() {
+    std::lock_guard lock(mutex_);
+    if (id_ != 0) {
+        SDL_CloseAudioDevice(id_);
+        id_ = 0;
+    }
+}
+
+bool AudioDevice::IsOpen() const {
+    std::lock_guard lock(mutex_);
+    return id_ != 0;
+}
+
+AudioDevice::Lock::Lock(AudioDevice& device) : guard_(device.mutex_), id_(device.id_) {
+    if (id_ != 0) {
+        SDL_LockAudioDevice(id_);
+    }
+}
+
+AudioDevice::Lock::~Lock() {
+    if (id_ != 0) {
+        SDL_UnlockAudioDevice(id_);
+    }
 }
 
 void AudioDevice::Callback(void* self, Uint8* stream, int bytes) {
-    auto* device = static_cast<AudioDevice*>(self);
-    if (device->client_ != nullptr) {
-        device->client_->FillAudio(stream, bytes);
-    } else {
-        SDL_memset(stream, 0, bytes);
-    }
+    static_cast<AudioDevice*>(self)->client_->FillAudio(stream, bytes);
 }
 
 }  // namespace vrel::mmstream

@@ -5,7 +5,7 @@
 namespace vrel::mmstream {
 
 std::unique_ptr<AudioRenderer> AudioRenderer::Open(int rate, int channels, std::string* error) {
-    std::unique_ptr<AudioDevice> device = AudioDevice::Open(rate, channels, error);
+    std::unique_ptr<AudioDevice> device = AudioDevice::Create(rate, channels, error);
     if (!device) {
         return nullptr;
     }
@@ -25,8 +25,12 @@ AudioRenderer::~AudioRenderer() {
     device_.reset();  // no callback may run once the timeline goes
 }
 
-void AudioRenderer::Start() {
-    device_->Start(this);
+bool AudioRenderer::OpenDevice(std::string* error) {
+    return device_->Open(this, error);
+}
+
+void AudioRenderer::CloseDevice() {
+    device_->Close();
 }
 
 void AudioRenderer::FillAudio(uint8_t* out, int bytes) {
@@ -77,6 +81,10 @@ void AudioRenderer::Queue(const AVFrame* decoded, StreamTicks start) {
     pendingFrames_ = frames - skip;
     pendingPosition_ = position + skip;
     FlushPending();
+}
+
+StreamTicks AudioRenderer::QueuedEnd() const {
+    return FramesToTicks(fresh_ ? startLimit_ : nextPosition_, timeline_.Rate());
 }
 
 void AudioRenderer::SetRunning(bool running) {

@@ -23,8 +23,11 @@ class AudioRenderer final : private AudioDevice::Client {
 
     const AudioPosition& Position() const { return timeline_.Position(); }
     const AudioDevice::Spec& DeviceSpec() const { return device_->GetSpec(); }
-    // The card starts asking for sound (silence until the stream runs).
-    void Start();
+    // The card asks for sound (silence until the timeline runs) from now on; false with the
+    // reason in *error when it cannot be opened. Control thread.
+    bool OpenDevice(std::string* error);
+    void CloseDevice();
+    bool DeviceOpen() const { return device_->IsOpen(); }
 
     // Decode thread.
     bool WantsMore() const;
@@ -37,6 +40,8 @@ class AudioRenderer final : private AudioDevice::Client {
     bool FlushPending();
     // Converts a decoded frame that starts at `start` and queues it for playing.
     void Queue(const AVFrame* decoded, StreamTicks start);
+    // Where the sound queued since the last restart ends.
+    StreamTicks QueuedEnd() const;
 
     // Control. Call right after the stream's clock starts or stops.
     void SetRunning(bool running);

@@ -15,6 +15,12 @@ constexpr std::chrono::milliseconds kPrerollLimit{500};
 constexpr std::chrono::milliseconds kIdleLimit{250};
 // Waits for a picture are cut into slices so clock corrections are seen.
 constexpr std::chrono::milliseconds kWaitSlice{100};
+// How long after the clock passes the end of the sound the card closes: what the card and
+// a sound server still hold is heard by then.
+constexpr std::chrono::milliseconds kSoundTail{250};
+// How long the card stays open after the stream stops: a stop, seek and run in a row (a
+// restart, a step to another place) neither closes it nor waits for its closing.
+constexpr std::chrono::milliseconds kCloseDelay{250};
 
 }  // namespace
 
@@ -54,9 +60,6 @@ HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio,
         duration_ = source_->Duration();
         hasSound_ = audio_ != nullptr;
         opened_ = true;
-    }
-    if (audio_) {
-        audio_->Start();
     }
     decoder_ = std::thread([this] { DecodeLoop(); });
     return S_OK;
@@ -101,13 +104,54 @@ bool Playback::HasSound() const {
     return hasSound_;
 }
 
+bool Playback::SoundDeviceOpen() {
+    std::lock_guard soundLock(soundMutex_);
+    return audio_ && audio_->DeviceOpen();
+}
+
+// The card is open while the stream runs with sound left to play (or is about to, or has just
+// stopped), and closed otherwise: an open card has SDL's thread wake every buffer, even for
+// silence. Without a card the picture plays on alone.
+bool Playback::WantsSound() {
+    std::lock_guard lock(mutex_);
+    bool justStopped = MonoClock::now() < stoppedAt_ + kCloseDelay;
+    return (running_ || starting_ || justStopped) && !closing_ && !soundPlayedOut_;
+}
+
+// Control threads: opening is quick.
+void Playback::OpenSoundIfWanted() {
+    std::lock_guard soundLock(soundMutex_);
+    std::string reason;
+    if (audio_ && WantsSound() && !audio_->OpenDevice(&reason)) {
+        StreamService::Get().ReportNoAudioDevice(reason);
+    }
+}
+
+// The decode thread: closing waits until SDL's thread has played out what it holds (a few
+// buffers, or a sound server's block), which no control call should wait for.
+void Playback::CloseSoundIfIdle() {
+    std::lock_guard soundLock(soundMutex_);
+    if (audio_ && !WantsSound()) {
+        audio_->CloseDevice();
+    }
+}
+
 void Playback::SetRunning(bool run) {
+    if (run) {
+        {
+            std::lock_guard lock(mutex_);
+            starting_ = true;
+        }
+        OpenSoundIfWanted();  // silent until the timeline runs; not while the clock does
+    }
     std::unique_lock lock(mutex_);
     if (!opened_ || closing_ || running_ == run) {
+        starting_ = false;
         return;
     }
     if (run) {
         WaitForPreroll(lock);
+        starting_ = false;  // running from here on, under the same hold of the lock
         if (closing_ || running_) {
             return;
         }
@@ -122,10 +166,11 @@ void Playback::SetRunning(bool run) {
     }
     if (!run) {
         clock_->Stop(now);
+        stoppedAt_ = now;
     }
     changed_.notify_all();
     lock.unlock();
-    WakeDecoder();
+    WakeDecoder();  // it closes the card a while after a stop
 }
 
 bool Playback::Prerolled() const {
@@ -172,12 +217,14 @@ void Playback::Seek(StreamTicks position) {
         frames_.Clear();
         videoEnded_ = false;
         audioEnded_ = false;
+        soundPlayedOut_ = false;
         videoEnd_ = position;
         givenUntil_ = position;
         clock_->SetPosition(position, MonoClock::now());
         changed_.notify_all();
     }
     --controlWaiting_;
+    OpenSoundIfWanted();  // a seek after the end of the sound brings more
     WakeDecoder();
 }
 
@@ -277,6 +324,7 @@ void Playback::VideoEnded(StreamTicks end) {
 void Playback::AudioEnded() {
     std::lock_guard lock(mutex_);
     audioEnded_ = true;
+    soundEnd_ = audio_->QueuedEnd();
     changed_.notify_all();
 }
 
@@ -289,35 +337,58 @@ void Playback::DecodeLoop() {
             worked = source_->Step();
         }
         if (!worked) {
+            NoteSoundPlayedOut();
+            CloseSoundIfIdle();
             WaitForWork(seen);
         }
     }
 }
 
+// Once the clock has passed the end of the data's sound (and its tail), the card closes
+// until a seek brings more.
+void Playback::NoteSoundPlayedOut() {
+    std::lock_guard lock(mutex_);
+    if (running_ && audioEnded_ && clock_->Now(MonoClock::now()) >= soundEnd_ + kSoundTail) {
+        soundPlayedOut_ = true;
+    }
+}
+
 // When the decode thread next has work nobody will wake it for: a queued picture going
-// stale, or the sound running low.
+// stale, the sound running low or played out. Stopped, or with everything played, nothing
+// changes until a call wakes it.
 MonoTime Playback::NextDecodeDeadline() {
     MonoTime now = MonoClock::now();
-    MonoTime deadline = now + kIdleLimit;
     std::lock_guard lock(mutex_);
+    bool pictureDone = !video_ || (videoEnded_ && frames_.Size() <= 1);
+    bool soundDone = !audio_ || soundPlayedOut_;
     if (!running_) {
-        return deadline;
+        bool closeDue = audio_ && !closing_ && audio_->DeviceOpen();
+        return closeDue ? stoppedAt_ + kCloseDelay : MonoTime::max();
     }
+    if (pictureDone && soundDone) {
+        return MonoTime::max();
+    }
+    MonoTime deadline = now + kIdleLimit;
     if (frames_.Size() > 1) {
         deadline = std::min(deadline, clock_->When(frames_.Front().End(), now));
     }
-    if (audio_) {
+    if (audio_ && !audioEnded_) {
         deadline = std::min(deadline, now + audio_->TimeUntilLow());
+    } else if (audio_ && !soundPlayedOut_) {
+        deadline = std::min(deadline, clock_->When(soundEnd_ + kSoundTail, now));
     }
     return deadline;
 }
 
 void Playback::WaitForWork(uint64_t seenGeneration) {
     MonoTime deadline = NextDecodeDeadline();
+    auto woken = [&] { return wakeGeneration_.load() != seenGeneration || stopDecoding_.load(); };
     std::unique_lock lock(wakeMutex_);
-    wake_.wait_until(lock, deadline, [&] {
-        return wakeGeneration_.load() != seenGeneration || stopDecoding_.load();
-    });
+    if (deadline == MonoTime::max()) {
+        wake_.wait(lock, woken);
+    } else {
+        wake_.wait_until(lock, deadline, woken);
+    }
 }
 
 void Playback::WakeDecoder() {
@@ -346,7 +417,10 @@ void Playback::Shutdown() {
     }
     std::lock_guard sourceLock(sourceMutex_);
     source_.reset();
-    audio_.reset();  // closes the device: SDL's audio thread ends here
+    {
+        std::lock_guard soundLock(soundMutex_);
+        audio_.reset();  // closes the device: SDL's audio thread ends here
+    }
     std::lock_guard lock(mutex_);
     frames_.Clear();
 }

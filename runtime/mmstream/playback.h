@@ -36,6 +36,8 @@ class Playback final : private DecodeTarget {
     std::optional<VideoFormat> Video() const;
     std::optional<StreamTicks> Duration() const;
     bool HasSound() const;
+    // True while the sound card is open: the stream runs and has sound left to play.
+    bool SoundDeviceOpen();
 
     // Running, the clock goes and sound plays; stopped, both hold where they are.
     void SetRunning(bool run);
@@ -70,6 +72,10 @@ class Playback final : private DecodeTarget {
 
     void AttachSound(const std::string& name);
     void DecodeLoop();
+    void NoteSoundPlayedOut();
+    bool WantsSound();
+    void OpenSoundIfWanted();
+    void CloseSoundIfIdle();
     void WakeDecoder();
     void WaitForWork(uint64_t seenGeneration);
     MonoTime NextDecodeDeadline();
@@ -78,9 +84,10 @@ class Playback final : private DecodeTarget {
     std::optional<Next> TakeDueFrame(AVFrame* into, QueuedFrame* times, MonoTime now,
                                      MonoTime* wakeAt);
 
-    // Lock order: sourceMutex_, then mutex_, then the clock's own.
+    // Lock order: sourceMutex_, then soundMutex_, then mutex_, then the clock's own.
     std::mutex sourceMutex_;  // the decode side: the decode thread's, or a seeker's
     std::unique_ptr<MovieSource> source_;
+    std::mutex soundMutex_;  // the card's opening and closing, and audio_'s end
     std::unique_ptr<AudioRenderer> audio_;
 
     mutable std::mutex mutex_;
@@ -96,6 +103,10 @@ class Playback final : private DecodeTarget {
     bool closing_ = false;
     bool videoEnded_ = false;
     bool audioEnded_ = false;
+    StreamTicks soundEnd_{0};      // where the data's sound ends, once audioEnded_
+    bool soundPlayedOut_ = false;  // ...and it has all been heard
+    bool starting_ = false;        // SetRunning(true) is on its way: the card stays open
+    MonoTime stoppedAt_{};
     StreamTicks videoEnd_{0};
     StreamTicks givenUntil_{0};  // the end of the last picture NextFrame gave
 

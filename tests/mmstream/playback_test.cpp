@@ -1,4 +1,5 @@
-// Behind the stream: decoding, a disk that stops answering, the sound clock.
+// Behind the stream: decoding, a disk that stops answering, the sound clock and card.
+#include <functional>
 #include <thread>
 
 #include "runtime/mmstream/movie_source.h"
@@ -116,6 +117,80 @@ TEST(PlaybackTest, TheSoundCardDrivesTheClock) {
     }
     EXPECT_TRUE(playback->ClockFollowsSound());
     EXPECT_GE(playback->Time(), milliseconds(1200)) << "the sound did not move along";
+}
+
+// Waits (a generous while) until the stream's clock reaches `at`.
+void PlayUntil(Playback& playback, StreamTicks at) {
+    for (int i = 0; i < 1000 && playback.Time() < at; ++i) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+}
+
+// An open card wakes SDL's thread every buffer, even for silence: it is open only while
+// sound plays. Each step, then whether the card is open.
+TEST(PlaybackTest, TheSoundCardIsOpenOnlyWhileSoundPlays) {
+    const std::string movie = Movie({"--seconds", "1"});
+    std::shared_ptr<Playback> playback = Playback::Create();
+    const std::tuple<const char*, std::function<void()>, bool> steps[] = {
+        {"opened", [&] { ASSERT_EQ(S_OK, playback->Open(movie, true, true)); }, false},
+        {"run", [&] { playback->SetRunning(true); }, true},
+        {"paused", [&] { playback->SetRunning(false); }, false},
+        {"moved while paused", [&] { playback->Seek(milliseconds(500)); }, false},
+        {"run again", [&] { playback->SetRunning(true); }, true},
+        {"the sound played out", [&] { PlayUntil(*playback, milliseconds(1600)); }, false},
+        {"paused and run after the end",
+         [&] {
+             playback->SetRunning(false);
+             playback->SetRunning(true);
+         },
+         false},
+        {"moved back while running", [&] { playback->Seek(milliseconds(0)); }, true},
+        {"stopped for good", [&] { playback->Shutdown(); }, false},
+        {"another file opened",
+         [&] {
+             playback = Playback::Create();
+             ASSERT_EQ(S_OK, playback->Open(movie, true, true));
+         },
+         false},
+    };
+    for (const auto& [what, step, open] : steps) {
+        step();
+        // The decode thread closes the card (a generous while): no caller waits for it.
+        for (int i = 0; i < 500 && playback->SoundDeviceOpen() != open; ++i) {
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        EXPECT_EQ(open, playback->SoundDeviceOpen()) << what;
+    }
+}
+
+// What the card is given first when it is opened again is the movie's own sound at the new
+// place, not what it played before: SDL's disk driver writes it to a file from its opening.
+TEST(PlaybackTest, AReopenedCardStartsOnTheMoviesSound) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", Scratch("card.raw").c_str(), 1);
+    std::shared_ptr<Playback> playback = Playback::Create();
+    HRESULT opened = playback->Open(Movie({"--seconds", "2"}), true, true);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);  // SDL's audio has started: the rest keep theirs
+    ASSERT_EQ(S_OK, opened);
+    playback->SetRunning(true);  // the loud beep at 0 s
+    PlayUntil(*playback, milliseconds(300));
+    playback->SetRunning(false);
+    for (int i = 0; i < 500 && playback->SoundDeviceOpen(); ++i) {
+        std::this_thread::sleep_for(milliseconds(10));  // closed a while after the stop
+    }
+    playback->Seek(milliseconds(500));  // only the quiet music, starting there
+    playback->SetRunning(true);
+    PlayUntil(*playback, milliseconds(700));
+    playback->Shutdown();
+    std::string written = ReadAll(Scratch("card.raw"));
+    std::vector<int16_t> samples(written.size() / 2);  // 16-bit stereo at 44.1 kHz
+    std::memcpy(samples.data(), written.data(), samples.size() * 2);
+    auto sound = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
+    const long first5Ms = 44100 / 200 * 2;  // after the silence before the sound runs
+    ASSERT_GE(samples.end() - sound, first5Ms);
+    for (long i = 0; i < first5Ms; ++i) {
+        ASSERT_LE(std::abs(sound[i]), 4000) << "sample " << i;  // the music stays under 0.1
+    }
 }
 
 }  // namespace
