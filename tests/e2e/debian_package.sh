@@ -2,9 +2,9 @@
 # The Debian package, installed on this machine as a user would: cpack builds it and lintian
 # finds no error in it; after `dpkg -i` the intro, started as its desktop entry says, plays the
 # default movie until vrelctl's Exit and Yes end it with exit code 0; the manual pages render
-# without warnings and vrelctl's shows the options `vrelctl --help` lists; `dpkg -r` leaves
-# nothing of the package behind. Needs root (or sudo), and refuses to touch an installed
-# vrelintro.
+# without warnings and vrelctl's shows the options `vrelctl --help` lists; bash completes
+# vrelctl's commands; `dpkg -r` leaves nothing of the package behind. Needs root (or sudo),
+# and refuses to touch an installed vrelintro.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/port_common.bash"
 
@@ -76,6 +76,11 @@ page_options=$(LC_ALL=C MANWIDTH=200 man vrelctl | col -bx | sed -n '/^OPTIONS$/
     sed '1d;$d' | words)
 [ "$help_options" = "$page_options" ] ||
     fail "vrelctl(1) OPTIONS: '$page_options'; vrelctl --help: '$help_options'"
+
+# Bash completes vrelctl's commands from the installed completion.
+completed=$(bash -c 'source /usr/share/bash-completion/completions/vrelctl
+    COMP_WORDS=(vrelctl pau) COMP_CWORD=1 && _vrelctl && echo "${COMPREPLY[*]}"')
+[ "$completed" = pause ] || fail "bash completes 'vrelctl pau' as '$completed'"
 
 "${as_root[@]}" dpkg -r vrelintro >"$work/dpkg.log" 2>&1 || fail "dpkg -r: $(cat "$work/dpkg.log")"
 we_installed=
