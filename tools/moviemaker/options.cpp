@@ -28,7 +28,7 @@ manual::Page Page() {
         {"--default",
          "the intro's movie: 24 s, 320x240, 25 fps, MPEG-1 + MP2 in an MPEG program stream, "
          "plasma with music"},
-        {"--help", "this text"},
+        {"--help", "print this help and exit"},
     };
     manual::Section exits{"exit status", {}, {}};
     exits.entries = {

@@ -45,7 +45,7 @@ vrel::manual::Page Page(const std::vector<vrel::port::MenuCommand>& commands) {
         {"--send", "wait for the window procedure's result and print it"},
         {"--timeout S", "how long --send waits, in seconds, 1 to 60 (default 5)"},
         {"--pid N", "the intro to talk to when several run"},
-        {"--help", "this text"},
+        {"--help", "print this help and exit"},
     };
     Section exits{"exit status", {}, {}};
     exits.entries = {
