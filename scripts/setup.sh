@@ -14,6 +14,7 @@ packages=(
   ffmpeg procps mingw-w64-common python3
   pulseaudio pulseaudio-utils
   openbox wmctrl xterm weston xwayland libgl1-mesa-dri
+  lintian man-db bsdextrautils
 )
 
 # Reference players and tools only the benchmarks use: `setup.sh --bench`.

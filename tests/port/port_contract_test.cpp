@@ -341,7 +341,7 @@ TEST_F(PortTest, VrelctlDeliversCommandsPrintsResultsAndSaysWhyNot) {
         {"PAUSE", 0, "", 1003, 0},
         {"--send raw WM_COMMAND 7 5", 0, std::to_string(CommandResult(7, 5)) + "\n", 7, 5},
         {"list", 0, std::to_string(getpid()) + " window class=" + intro + " title=" + intro, 0, 0},
-        {"--help", 0, "\n  pause      1003\n", 0, 0},
+        {"--help", 0, "\n  pause  1003\n", 0, 0},
         {"", 1, "no command", 0, 0},
         {"raw WM_PAINT 0", 1, "unknown message WM_PAINT", 0, 0},
         {"--pid 1 pause", 2, "no intro with pid 1 is running", 0, 0},

@@ -16,11 +16,12 @@ int main(int argc, char** argv) {
     bool wantsHelp = false;
     std::string error;
     if (!vrel::moviemaker::ParseOptions(args, &settings, &wantsHelp, &error)) {
-        std::fprintf(stderr, "vrelmovie: %s\n%s", error.c_str(), vrel::moviemaker::kUsage);
+        std::fprintf(stderr, "vrelmovie: %s\n%s", error.c_str(),
+                     vrel::manual::HelpText(vrel::moviemaker::Page()).c_str());
         return 2;
     }
     if (wantsHelp) {
-        std::fputs(vrel::moviemaker::kUsage, stdout);
+        std::fputs(vrel::manual::HelpText(vrel::moviemaker::Page()).c_str(), stdout);
         return 0;
     }
     av_log_set_level(AV_LOG_ERROR);

@@ -8,24 +8,53 @@
 
 namespace vrel::moviemaker {
 
-const char kUsage[] =
-    "usage: vrelmovie --out FILE [options]\n"
-    "Writes a test or demo movie, the same bytes for the same options.\n"
-    "  --size WxH            picture size (default 320x240; even numbers)\n"
-    "  --fps N               frames per second (default 25)\n"
-    "  --seconds S           length, may be fractional (default 3)\n"
-    "  --codec C             mpeg1 (default), mpeg4 or h264\n"
-    "  --container K         mpeg, avi or mp4 (default: mpeg for mpeg1, avi for mpeg4,\n"
-    "                        mp4 for h264)\n"
-    "  --audio-codec A       mp2 or aac (default: aac in mp4, mp2 otherwise)\n"
-    "  --rate HZ             sample rate (default 44100)\n"
-    "  --picture P           pattern (default) or plasma\n"
-    "  --no-audio            picture only\n"
-    "  --no-video            sound only\n"
-    "  --no-flash            no white flash frames and no beeps\n"
-    "  --no-marker           no frame index marker\n"
-    "  --default             the intro's movie: 24 s, 320x240, 25 fps, MPEG-1 + MP2 in an\n"
-    "                        MPEG program stream, plasma with music\n";
+manual::Page Page() {
+    manual::Section options{"options", {}, {}};
+    options.entries = {
+        {"--out FILE", "the movie to write (required)"},
+        {"--size WxH", "picture size (default 320x240; even numbers from 16 to 4096)"},
+        {"--fps N", "frames per second, 1 to 120 (default 25)"},
+        {"--seconds S", "length, may be fractional, at most 3600 (default 3)"},
+        {"--codec C", "mpeg1 (default), mpeg4 or h264"},
+        {"--container K",
+         "mpeg, avi or mp4 (default: mpeg for mpeg1, avi for mpeg4, mp4 for h264)"},
+        {"--audio-codec A", "mp2 or aac (default: aac in mp4, mp2 otherwise)"},
+        {"--rate HZ", "sample rate, 8000 to 96000 (default 44100)"},
+        {"--picture P", "pattern (default) or plasma"},
+        {"--no-audio", "picture only"},
+        {"--no-video", "sound only"},
+        {"--no-flash", "no white flash frames and no beeps"},
+        {"--no-marker", "no frame index marker"},
+        {"--default",
+         "the intro's movie: 24 s, 320x240, 25 fps, MPEG-1 + MP2 in an MPEG program stream, "
+         "plasma with music"},
+        {"--help", "print this help and exit"},
+    };
+    manual::Section exits{"exit status", {}, {}};
+    exits.entries = {
+        {"0", "the movie is written"},
+        {"1", "it could not be written (nothing is left behind)"},
+        {"2", "bad usage"},
+    };
+    manual::Section examples{"examples", {}, {}, false, true};
+    examples.entries = {
+        {"vrelmovie --default --out vrelfi.dat", "The intro's own movie:"},
+        {"vrelmovie --out test.mp4 --codec h264 --seconds 10",
+         "Ten seconds of test pattern with flashes, beeps and frame markers, H.264 and AAC in "
+         "MP4:"},
+    };
+    manual::Section seeAlso{"see also", {"vrelintro(1), vrelctl(1)"}, {}, false};
+    return manual::Page{
+        "vrelmovie",
+        "write test and demo movies for vrelintro",
+        {"--out FILE [options]"},
+        {"Writes a test or demo movie, the same bytes for the same options.",
+         "A test pattern shows a frame index marker and white flash frames with beeps, for "
+         "checking picture and sound timing; the plasma is the intro's own picture. The intro "
+         "plays the file named vrelfi.dat in its working directory."},
+        {options, exits, examples, seeAlso},
+    };
+}
 
 namespace {
 

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "tools/manual/page.h"
 #include "tools/moviemaker/movie_writer.h"
 
 namespace vrel::moviemaker {
 
-extern const char kUsage[];
+// What --help says and the manual page shows.
+manual::Page Page();
 
 // Fills *settings from the arguments (without the program name). False with the reason in
 // *error for anything unknown or out of range; *wantsHelp for --help.

@@ -10,7 +10,9 @@
 #include "platform/win32.h"
 #include "runtime/port/directory.h"
 #include "runtime/port/protocol.h"
+#include "tools/manual/page.h"
 #include "tools/vrelctl/options.h"
+#include "tools/vrelctl/page.h"
 #include "tools/vrelctl/port_client.h"
 #include "tools/vrelctl/port_menu.h"
 
@@ -18,7 +20,6 @@ namespace {
 
 namespace port = vrel::port;
 
-constexpr WORD kMenuId = 101;
 constexpr char kIntroWindow[] = "Vrel Roru Intro by Tarrow/Senmar";  // class and title
 constexpr int kConnectTimeoutMs = 2000;
 constexpr int kReplySlackMs = 1000;  // a send's reply may come this long after its timeout
@@ -30,51 +31,11 @@ int Fail(int code, const std::string& message) {
     return code;
 }
 
-std::vector<port::MenuCommand> IntroCommands() {
-    HMENU menu = LoadMenuA(nullptr, MAKEINTRESOURCEA(kMenuId));
-    std::vector<port::MenuCommand> commands = port::MenuCommands(menu);
-    DestroyMenu(menu);
-    return commands;
-}
-
 std::string Lowered(std::string text) {
     for (char& c : text) {
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     return text;
-}
-
-void PrintUsage(const std::vector<port::MenuCommand>& commands) {
-    std::string names;
-    for (const port::MenuCommand& command : commands) {
-        names += (names.empty() ? "" : "|") + Lowered(command.name);
-    }
-    std::printf(
-        "usage: vrelctl [--pid N] [--send] [--timeout S] COMMAND\n"
-        "\n"
-        "Sends commands to a running vrelintro through its message port.\n"
-        "\n"
-        "commands:\n"
-        "  %-34s the intro's menu commands (posted as WM_COMMAND)\n"
-        "  answer ok|yes|no                   press a button of the open message box\n"
-        "  list                               running intros, their windows and open box\n"
-        "  raw MESSAGE WPARAM [LPARAM]        post WM_COMMAND or WM_CLOSE with any 32-bit\n"
-        "                                     parameters (decimal or 0x hex)\n"
-        "\n"
-        "options:\n"
-        "  --send        wait for the window procedure's result and print it\n"
-        "  --timeout S   how long --send waits, in seconds (default 5)\n"
-        "  --pid N       the intro to talk to when several run\n"
-        "  --help        this text\n"
-        "\n"
-        "menu commands and their ids:\n",
-        names.c_str());
-    for (const port::MenuCommand& command : commands) {
-        std::printf("  %-10s %u\n", Lowered(command.name).c_str(), command.id);
-    }
-    std::printf(
-        "\nexit codes: 0 done, 1 bad usage, 2 no intro running (or several without --pid),\n"
-        "3 the intro refused the request, 4 no answer in time\n");
 }
 
 // The intros to talk to: every one for `list`, exactly one otherwise.
@@ -248,12 +209,12 @@ int main(int argc, char** argv) {
     if (!vrelctl::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
         return Fail(kUsage, error + "; see vrelctl --help");
     }
-    const std::vector<port::MenuCommand> commands = IntroCommands();
+    const std::vector<port::MenuCommand> commands = vrelctl::IntroCommands();
     if (commands.empty()) {
         return Fail(kUsage, "the intro's menu resource is missing from this program");
     }
     if (options.help) {
-        PrintUsage(commands);
+        std::fputs(vrel::manual::HelpText(vrelctl::Page(commands)).c_str(), stdout);
         return kDone;
     }
     if (options.words.empty()) {

@@ -1,0 +1,25 @@
+# Run by `cmake --install` (see install.cmake): the files that name the install folder.
+if(IS_ABSOLUTE "${VREL_DATADIR}")
+  set(data_dir "${VREL_DATADIR}/vrelintro")
+  set(bin_dir "${VREL_BINDIR}")
+else()
+  set(data_dir "${CMAKE_INSTALL_PREFIX}/${VREL_DATADIR}/vrelintro")
+  set(bin_dir "${CMAKE_INSTALL_PREFIX}/${VREL_BINDIR}")
+endif()
+file(MAKE_DIRECTORY "${VREL_GENERATED}")
+execute_process(
+  COMMAND "${VREL_PAGES_TOOL}" "${VREL_GENERATED}" "${data_dir}" "${VREL_PAGE_DATE}"
+          "${VREL_PAGE_SOURCE}"
+  RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "vrelpages failed: ${result}")
+endif()
+foreach(page vrelintro vrelctl vrelmovie)
+  execute_process(COMMAND gzip -9nf "${VREL_GENERATED}/${page}.1" RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "gzip ${page}.1 failed: ${result}")
+  endif()
+endforeach()
+set(VREL_INTRO "${bin_dir}/vrelintro")
+set(VREL_MOVIE_DIR "${data_dir}")
+configure_file("${VREL_DESKTOP_IN}" "${VREL_GENERATED}/vrelintro.desktop" @ONLY)
