@@ -13,10 +13,8 @@ if [ "$(id -u)" != 0 ]; then
     sudo -n true 2>/dev/null || fail "installing the package needs root or sudo without a password"
     as_root=(sudo -n)
 fi
-installed() {
-    dpkg-query -W -f='${Status}' vrelintro 2>/dev/null | grep -q "install ok installed"
-}
-installed && fail "vrelintro is installed already; this check would replace it"
+dpkg-query -W -f='${Status}' vrelintro 2>/dev/null | grep -q "install ok installed" &&
+    fail "vrelintro is installed already; this check would replace it"
 we_installed=
 remove_package() {
     if [ -n "$we_installed" ]; then

@@ -44,8 +44,7 @@ screenshot() {
     /usr/bin/import -window root "$1"
 }
 
-# frames_since T: the most frames a 25 fps movie can have moved on since $EPOCHREALTIME was
-# T, plus a few for the screenshot: bounds that hold however busy the machine is.
+# frames_since T: most frames a 25 fps movie shows since $EPOCHREALTIME was T, plus a few.
 frames_since() {
     awk -v since="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%d\n", (now - since) * 25 + 10 }'
 }

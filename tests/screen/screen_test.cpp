@@ -71,8 +71,7 @@ struct ScaledBoard {
         scaler.Draw(board.data(), reinterpret_cast<uint8_t*>(&target[pitch + 1]), pitch * 4);
     }
     uint32_t At(int x, int y) const { return target[static_cast<size_t>(y + 1) * pitch + x + 1]; }
-    // Every picture pixel written, nothing around it.
-    bool WroteExactlyThePicture() const {
+    bool WroteExactlyThePicture() const {  // every pixel of the picture, nothing around it
         for (int y = 0; y < height + 2; ++y) {
             for (int x = 0; x < pitch; ++x) {
                 const bool inside = x >= 1 && x <= width && y >= 1 && y <= height;
@@ -153,13 +152,10 @@ TEST(GpuPresenterTest, SoftwareRenderersAreToldFromGraphicsCards) {
     };
     const Case cases[] = {
         {"opengl", "llvmpipe (LLVM 15.0.6, 256 bits)", true},
-        {"opengl", "softpipe", true},
-        {"opengles2", "Software Rasterizer", true},
-        {"opengl", "Mesa DRI swrast", true},
+        {"opengles2", "softpipe", true},
         {"software", "", true},
         {"opengl", "Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
         {"opengles2", "AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)", false},
-        {"opengl", "NVIDIA GeForce GTX 1060/PCIe/SSE2", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(screen::IsSoftwareRenderer(c.renderer, c.openGl), c.software) << c.openGl;
