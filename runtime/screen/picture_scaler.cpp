@@ -131,24 +131,34 @@ void PictureScaler::ScaleRow(const uint32_t* in, uint32_t* out) const {
 
 // The framebuffer row `row` scaled across, in whichever spare does not hold `keep`.
 const uint32_t* PictureScaler::ScaledRow(const uint32_t* source, int row, int keep) {
+    const uint32_t* in = source + static_cast<size_t>(row) * sourceW_;
     for (int i = 0; i < 2; ++i) {
-        if (spareRow_[i] == row) {
+        if (spareFirst_[i] <= row && row <= spareLast_[i]) {
             return spare_[i].data();
         }
     }
-    const int slot = spareRow_[0] == keep ? 1 : 0;
-    const uint32_t* in = source + static_cast<size_t>(row) * sourceW_;
+    // A row like the one before it (a picture stretched into the framebuffer has them in
+    // pairs) is already scaled: the comparison costs far less than the scaling.
+    for (int i = 0; i < 2; ++i) {
+        if (spareLast_[i] == row - 1 && std::memcmp(in - sourceW_, in, sourceW_ * 4u) == 0) {
+            spareLast_[i] = row;
+            return spare_[i].data();
+        }
+    }
+    const int slot = spareFirst_[0] <= keep && keep <= spareLast_[0] ? 1 : 0;
     if (spans_.empty()) {
         ScaleRow(in, spare_[slot].data());
     } else {
         ScaleRowBySpans(in, spare_[slot].data());
     }
-    spareRow_[slot] = row;
+    spareFirst_[slot] = spareLast_[slot] = row;
     return spare_[slot].data();
 }
 
 void PictureScaler::Draw(const uint32_t* source, uint8_t* target, int targetPitch) {
-    spareRow_[0] = spareRow_[1] = -1;  // a new frame: nothing scaled yet
+    for (int i = 0; i < 2; ++i) {  // a new frame: nothing scaled yet
+        spareFirst_[i] = spareLast_[i] = -2;
+    }
     const int pictureW = static_cast<int>(columns_.size());
     for (const Tap& tap : rows_) {
         auto* out = reinterpret_cast<uint32_t*>(target);

@@ -41,7 +41,8 @@ class PictureScaler {
     std::vector<Span> spans_;  // empty: the taps do not fall into spans, go column by column
     std::vector<Tap> rows_;
     std::vector<uint32_t> spare_[2];  // framebuffer rows scaled across
-    int spareRow_[2] = {-1, -1};      // which framebuffer row each spare holds
+    int spareFirst_[2] = {-2, -2};    // the framebuffer rows each spare holds: one row, or
+    int spareLast_[2] = {-2, -2};     // several alike
 };
 
 }  // namespace vrel::screen

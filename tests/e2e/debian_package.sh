@@ -66,9 +66,7 @@ done
 grep -q "$movie_dir/vrelfi.dat" "$work/vrelintro.txt" || fail "vrelintro(1) names no $movie_dir"
 
 # One line of words: the options as --help lists them, and as the page does.
-words() {
-    tr -s ' \t\n' ' ' | sed 's/^ //; s/ $//'
-}
+words() { tr -s ' \t\n' ' ' | sed 's/^ //; s/ $//'; }
 help_options=$("$vrelctl" --help | sed -n '/^options:$/,/^$/p' | sed 1d | words)
 page_options=$(LC_ALL=C MANWIDTH=200 man vrelctl | col -bx | sed -n '/^OPTIONS$/,/^[A-Z]/p' |
     sed '1d;$d' | words)

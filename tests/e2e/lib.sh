@@ -40,10 +40,6 @@ wait_for_line() {
     done
 }
 
-screenshot() {
-    /usr/bin/import -window root "$1"
-}
-
 # frames_since T: most frames a 25 fps movie shows since $EPOCHREALTIME was T, plus a few.
 frames_since() {
     awk -v since="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%d\n", (now - since) * 25 + 10 }'
