@@ -140,11 +140,11 @@ void SdlScreen::Refit() {
     box_ = FitPicture(width(), height(), ww, wh);
     fitted_ = true;
     if (gpu_) {
-        if (!gpu_->Fit(width(), height(), box_)) {
-            FallBackToCpu(std::string("the graphics card cannot scale to this size (") +
-                          SDL_GetError() + ")");
+        if (gpu_->Fit(width(), height(), box_)) {
+            return;
         }
-        return;
+        FallBackToCpu(std::string("the graphics card cannot scale to this size (") +
+                      SDL_GetError() + ")");
     }
     const RECT& p = box_.picture;
     scaler_.Fit(width(), height(), p.right - p.left, p.bottom - p.top);
@@ -184,7 +184,6 @@ void SdlScreen::ChoosePath() {
 void SdlScreen::FallBackToCpu(const std::string& reason) {
     std::fprintf(stderr, "vrelintro: %s; scaling on the CPU from now on\n", reason.c_str());
     gpu_.reset();
-    fitted_ = false;
 }
 
 void SdlScreen::Present() {
@@ -302,6 +301,7 @@ bool SdlScreen::Translate(const SDL_Event& e, InputEvent* out) {
         case SDL_RENDER_DEVICE_RESET:
             if (gpu_) {
                 FallBackToCpu("the graphics card's renderer was reset");
+                fitted_ = false;  // the window's surface gets its bars
                 Present();
             }
             return false;
