@@ -7,6 +7,10 @@ build=${VREL_BUILD_DIR:?VREL_BUILD_DIR must name the build folder}
 source_dir=${VREL_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 work=$(mktemp -d "${TMPDIR:-/tmp}/vrel-e2e.XXXXXX")
 pids=()
+# The port's sockets (and any server's) go to a folder of this run only: intros of other
+# checks running at the same time are neither seen nor disturbed.
+export XDG_RUNTIME_DIR=$work/run
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
 
 cleanup() {
     for pid in "${pids[@]}"; do

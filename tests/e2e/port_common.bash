@@ -5,10 +5,6 @@
 
 vrelctl=$build/tools/vrelctl/vrelctl
 read_marker=$build/tests/programs/read_marker
-# The port's sockets go to a directory of this run only: other intros on the machine are
-# neither seen nor disturbed.
-export XDG_RUNTIME_DIR=$work/run
-mkdir -m 0700 -p "$XDG_RUNTIME_DIR"
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 intro_pid=
 
