@@ -1,6 +1,7 @@
 #include "runtime/bus/bridge.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +58,7 @@ std::string Bridge::WaitUntilReady() {
 }
 
 void Bridge::Run() {
+    pthread_setname_np(pthread_self(), "vrel-bus");  // for top and the idle benchmark
     BusPtr bus;
     MprisObject object(program_, port::ExecutableMenuCommands());
     std::string error = Connect(&bus);
