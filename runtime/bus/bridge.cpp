@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -19,18 +20,28 @@ std::string Reason(int negativeErrno) {
     return std::strerror(-negativeErrno);
 }
 
-// poll()'s timeout for sd-bus's deadline (CLOCK_MONOTONIC µs, UINT64_MAX for none).
+// A command takes the stream through several states within milliseconds (Stop: held, back to
+// the start, one picture shown, held): what changed is announced once it has settled this
+// long, not state by state. Only a change arms it: idle, nothing wakes the thread.
+constexpr uint64_t kSettleUs = 40000;
+
+uint64_t MonotonicNowUs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
+}
+
+// poll()'s timeout for a deadline on CLOCK_MONOTONIC in µs (UINT64_MAX for none), as sd-bus
+// gives its own.
 int TimeoutUntil(uint64_t deadline) {
     if (deadline == UINT64_MAX) {
         return -1;
     }
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t nowUs = uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
-    if (deadline <= nowUs) {
+    const uint64_t now = MonotonicNowUs();
+    if (deadline <= now) {
         return 0;
     }
-    const uint64_t ms = (deadline - nowUs + 999) / 1000;
+    const uint64_t ms = (deadline - now + 999) / 1000;
     return ms > INT32_MAX ? INT32_MAX : static_cast<int>(ms);
 }
 
@@ -93,20 +104,25 @@ std::string Bridge::Connect(BusPtr* bus) {
     return "";
 }
 
-// Serves calls until asked to stop or the bus goes away; woken, it announces what changed.
+// Serves calls until asked to stop or the bus goes away; woken by a change, it announces
+// what changed once things settle, and at once when stopping.
 void Bridge::Serve(sd_bus* bus, MprisObject* object) {
+    uint64_t announceAt = UINT64_MAX;
     for (;;) {
         int r = 0;
         do {
             r = sd_bus_process(bus, nullptr);
         } while (r > 0);
-        const bool woken = DrainWakeups();
+        if (DrainWakeups() && announceAt == UINT64_MAX) {
+            announceAt = MonotonicNowUs() + kSettleUs;
+        }
         const bool stop = stopping_.load();  // after the drain: a stop's wake-up is not lost
-        if (r >= 0 && (woken || stop)) {
+        if (r >= 0 && (stop || MonotonicNowUs() >= announceAt)) {
             r = object->EmitChanges(bus);
+            announceAt = UINT64_MAX;
         }
         if (r >= 0 && !stop) {
-            r = WaitForWork(bus);
+            r = WaitForWork(bus, announceAt);
         }
         if (r < 0) {
             std::fprintf(stderr, "%s: media-player bus lost (%s)\n", program_.c_str(),
@@ -119,13 +135,14 @@ void Bridge::Serve(sd_bus* bus, MprisObject* object) {
     }
 }
 
-int Bridge::WaitForWork(sd_bus* bus) {
+int Bridge::WaitForWork(sd_bus* bus, uint64_t announceAt) {
     const int events = sd_bus_get_events(bus);
     if (events < 0) {
         return events;
     }
     uint64_t deadline = UINT64_MAX;
     sd_bus_get_timeout(bus, &deadline);
+    deadline = std::min(deadline, announceAt);
     pollfd fds[2] = {{sd_bus_get_fd(bus), static_cast<short>(events), 0}, {wake_, POLLIN, 0}};
     if (poll(fds, 2, TimeoutUntil(deadline)) < 0 && errno != EINTR) {
         return -errno;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <future>
 #include <memory>
 #include <string>
@@ -34,8 +35,9 @@ class Bridge {
     void Run();
     std::string Connect(BusPtr* bus);
     void Serve(sd_bus* bus, MprisObject* object);
-    // Sleeps until the bus or the eventfd has something; a negative errno when it cannot.
-    int WaitForWork(sd_bus* bus);
+    // Sleeps until the bus or the eventfd has something, or until `announceAt` (CLOCK_MONOTONIC
+    // µs); a negative errno when it cannot.
+    int WaitForWork(sd_bus* bus, uint64_t announceAt);
     bool DrainWakeups();
 
     std::string program_;
