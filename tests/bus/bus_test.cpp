@@ -135,6 +135,18 @@ TEST(MprisRules, BusNamesFromAnyProgramName) {
     }
 }
 
+TEST(BridgeWithoutBus, SaysWhyInOneLineAndStaysOff) {
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/vrel-test-bus", 1);
+    testing::internal::CaptureStderr();
+    const std::string error = bus::StartBridgeNow();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(error, "");
+    EXPECT_EQ(said, std::string(program_invocation_short_name) + ": no media-player bus (" + error +
+                        ")\n");
+    EXPECT_EQ(bus::BridgeBusName(), "");
+    bus::StopBridge();
+}
+
 using Arrivals = std::vector<std::pair<UINT, WPARAM>>;
 Arrivals g_arrived;
 
