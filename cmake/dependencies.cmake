@@ -9,6 +9,8 @@ pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 # Only to quiet libasound's own error lines (SDL loads the same library).
 pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
+# sd-bus, for the media-player bridge on the session bus.
+pkg_check_modules(LIBSYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 find_package(Threads REQUIRED)
 find_package(GTest REQUIRED)
 if(VREL_BENCH AND NOT VREL_SANITIZE)

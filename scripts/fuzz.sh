@@ -38,6 +38,7 @@ options_for() {
     case $1 in
     media) echo "-max_len=65536" ;;
     resource_script) echo "-max_len=4096 -dict=$root/fuzz/resource_script.dict" ;;
+    mpris_uri) echo "-max_len=8192" ;;
     *) echo "-max_len=1024 -dict=$root/fuzz/port.dict" ;;
     esac
 }

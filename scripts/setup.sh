@@ -15,6 +15,7 @@ packages=(
   pulseaudio pulseaudio-utils
   openbox wmctrl xterm weston xwayland libgl1-mesa-dri
   lintian man-db bsdextrautils
+  libsystemd-dev dbus dbus-daemon playerctl libglib2.0-bin
 )
 
 # Reference players and tools only the benchmarks use: `setup.sh --bench`.

@@ -69,7 +69,7 @@ run_ctest "$root/build-asan" -LE e2e
 
 # Only the services with threads or locks of their own (the stream's thread draws on surfaces):
 # ThreadSanitizer has nothing to find elsewhere.
-threaded="mmstream port user entry ddraw gdi"
+threaded="mmstream port user entry ddraw gdi bus"
 step "ThreadSanitizer build"
 # shellcheck disable=SC2046,SC2086 # one target per word
 configure_and_build "$root/build-tsan" $(printf 'test_%s ' $threaded) -- \

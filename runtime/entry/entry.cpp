@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/win32.h"
+#include "runtime/bus/service.h"
 #include "runtime/common/trace.h"
 #include "runtime/mmstream/mmstream_runtime.h"
 #include "runtime/port/service.h"
@@ -33,7 +34,7 @@ std::atomic<int> g_result{0};
 // end closes the sound device and every decoder thread with it.
 [[noreturn]] void EndNow(int code) {
     vrel::port::RemoveSocketNow();
-    std::_Exit(code);
+    std::_Exit(code);  // the bus daemon frees the media-player name when the process ends
 }
 
 timespec MonotonicIn(long milliseconds) {
@@ -109,6 +110,12 @@ sigset_t BlockTerminationSignals() {
     return signals;
 }
 
+// Both outward services start with the first window.
+void OnWindowCreated() {
+    vrel::port::EnsureListening();
+    vrel::bus::EnsureBridge();
+}
+
 std::string JoinArguments(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) {
@@ -127,9 +134,11 @@ int main(int argc, char** argv) {
     // A reader that went away (`vrelintro 2>&1 | head -c 1`) only fails later writes.
     std::signal(SIGPIPE, SIG_IGN);
     std::thread(WatchSignals, BlockTerminationSignals()).detach();
-    // The services are joined here, where the process is put together: the message port
-    // starts with the first window and its socket goes with a lost display.
-    vrel::user::SetWindowCreatedHook(&vrel::port::EnsureListening);
+    // The services are joined here, where the process is put together: the message port and
+    // the media-player bridge start with the first window, the port's socket goes with a lost
+    // display, and the bridge hears of the stream's changes.
+    vrel::user::SetWindowCreatedHook(&OnWindowCreated);
+    vrel::mmstream::SetPlaybackChangedHook(&vrel::bus::NotePlaybackChanged);
     vrel::screen::SetConnectionLostHook(&vrel::port::RemoveSocketNow);
     std::string commandLine = JoinArguments(argc, argv);
     static int moduleAnchor;  // the module's instance handle only has to be unique
@@ -139,6 +148,7 @@ int main(int argc, char** argv) {
     vrel::Trace("exit", result);
     vrel::mmstream::StopAllStreams();
     vrel::port::StopListening();
+    vrel::bus::StopBridge();
     vrel::screen::Screen::Shutdown();
     std::fflush(nullptr);
     std::exit(result);

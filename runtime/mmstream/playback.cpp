@@ -1,6 +1,7 @@
 #include "runtime/mmstream/playback.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "runtime/mmstream/audio_converter.h"
 #include "runtime/mmstream/stream_service.h"
@@ -21,6 +22,16 @@ constexpr std::chrono::milliseconds kSoundTail{250};
 // How long the card stays open after the stream stops: a stop, seek and run in a row (a
 // restart, a step to another place) neither closes it nor waits for its closing.
 constexpr std::chrono::milliseconds kCloseDelay{250};
+
+std::atomic<uint64_t> g_lastSerial{0};
+
+void NotifyChanged() {
+    StreamService::Get().NotifyChanged();
+}
+
+std::chrono::microseconds Microseconds(StreamTicks ticks) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(ticks);
+}
 
 }  // namespace
 
@@ -60,8 +71,11 @@ HRESULT Playback::Open(const std::string& name, bool wantVideo, bool wantAudio,
         duration_ = source_->Duration();
         hasSound_ = audio_ != nullptr;
         opened_ = true;
+        name_ = name;
+        serial_ = ++g_lastSerial;
     }
     decoder_ = std::thread([this] { DecodeLoop(); });
+    NotifyChanged();
     return S_OK;
 }
 
@@ -171,6 +185,7 @@ void Playback::SetRunning(bool run) {
     changed_.notify_all();
     lock.unlock();
     WakeDecoder();  // it closes the card a while after a stop
+    NotifyChanged();
 }
 
 bool Playback::Prerolled() const {
@@ -198,6 +213,23 @@ StreamTicks Playback::Time() {
     return clock_ ? clock_->Now(MonoClock::now()) : StreamTicks{0};
 }
 
+std::optional<PlaybackView> Playback::View() {
+    std::lock_guard lock(mutex_);
+    if (!opened_ || closing_) {
+        return std::nullopt;
+    }
+    PlaybackView view;
+    view.running = running_;
+    view.ended = endReached_;
+    view.position = Microseconds(running_ || !video_ ? clock_->Now(MonoClock::now()) : shownStart_);
+    if (duration_) {
+        view.duration = Microseconds(*duration_);
+    }
+    view.file = name_;
+    view.serial = serial_;
+    return view;
+}
+
 bool Playback::ClockFollowsSound() {
     std::lock_guard lock(mutex_);
     return clock_ && clock_->FollowingAudio(MonoClock::now());
@@ -220,12 +252,15 @@ void Playback::Seek(StreamTicks position) {
         soundPlayedOut_ = false;
         videoEnd_ = position;
         givenUntil_ = position;
+        shownStart_ = position;
+        endReached_ = false;
         clock_->SetPosition(position, MonoClock::now());
         changed_.notify_all();
     }
     --controlWaiting_;
     OpenSoundIfWanted();  // a seek after the end of the sound brings more
     WakeDecoder();
+    NotifyChanged();
 }
 
 Playback::Next Playback::NextFrame(AVFrame* into, QueuedFrame* times) {
@@ -239,6 +274,9 @@ Playback::Next Playback::NextFrame(AVFrame* into, QueuedFrame* times) {
         if (std::optional<Next> result = TakeDueFrame(into, times, now, &wakeAt)) {
             if (*result == Next::Frame) {
                 givenUntil_ = times->End();
+                shownStart_ = times->start;
+            } else if (!std::exchange(endReached_, true)) {
+                NotifyChanged();
             }
             lock.unlock();
             WakeDecoder();  // room in the queue
@@ -401,14 +439,19 @@ void Playback::WakeDecoder() {
 
 void Playback::Shutdown() {
     std::lock_guard guard(shutdownMutex_);
+    bool wasOpen = false;
     {
         std::lock_guard lock(mutex_);
+        wasOpen = opened_ && !closing_;
         closing_ = true;
         running_ = false;
         if (clock_) {
             clock_->Stop(MonoClock::now());  // no longer reads the sound's reports
         }
         changed_.notify_all();
+    }
+    if (wasOpen) {
+        NotifyChanged();
     }
     stopDecoding_ = true;
     WakeDecoder();

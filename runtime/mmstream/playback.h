@@ -13,6 +13,7 @@
 
 #include "runtime/mmstream/audio_renderer.h"
 #include "runtime/mmstream/frame_queue.h"
+#include "runtime/mmstream/mmstream_runtime.h"
 #include "runtime/mmstream/movie_source.h"
 #include "runtime/mmstream/stream_clock.h"
 
@@ -57,6 +58,9 @@ class Playback final : private DecodeTarget {
     // picture's time (with no picture queued, the end of the last one given, or the last
     // Stalled answer) plus kStallLimit, and returns at once when not running.
     Next NextFrame(AVFrame* into, QueuedFrame* times);
+
+    // What the bus shows of it; nullopt unless open and not closing.
+    std::optional<PlaybackView> View();
 
     // Stops sound and picture and joins every thread; idempotent, from any thread.
     void Shutdown();
@@ -109,6 +113,10 @@ class Playback final : private DecodeTarget {
     MonoTime stoppedAt_{};
     StreamTicks videoEnd_{0};
     StreamTicks givenUntil_{0};  // the end of the last picture NextFrame gave
+    StreamTicks shownStart_{0};  // the start of that picture, or where a seek went
+    bool endReached_ = false;    // NextFrame answered EndOfStream since the last seek
+    std::string name_;
+    uint64_t serial_ = 0;
 
     std::mutex wakeMutex_;
     std::condition_variable wake_;

@@ -32,6 +32,27 @@ void StreamService::Remove(const Playback* playback) {
     std::erase_if(live_, [playback](const auto& entry) { return entry.first == playback; });
 }
 
+// Newest first: a reopened movie's playback is made after its predecessor's.
+std::optional<PlaybackView> StreamService::Latest() {
+    std::lock_guard lock(mutex_);
+    for (auto entry = live_.rbegin(); entry != live_.rend(); ++entry) {
+        if (std::optional<PlaybackView> view = entry->first->View()) {
+            return view;
+        }
+    }
+    return std::nullopt;
+}
+
+void StreamService::SetChangedHook(void (*hook)()) {
+    changedHook_.store(hook);
+}
+
+void StreamService::NotifyChanged() {
+    if (void (*hook)() = changedHook_.load()) {
+        hook();
+    }
+}
+
 void StreamService::StopAll() {
     std::vector<std::shared_ptr<Playback>> alive;
     {
@@ -63,6 +84,14 @@ void StreamService::ForgetReports() {
 
 void StopAllStreams() {
     StreamService::Get().StopAll();
+}
+
+std::optional<PlaybackView> LatestPlayback() {
+    return StreamService::Get().Latest();
+}
+
+void SetPlaybackChangedHook(void (*hook)()) {
+    StreamService::Get().SetChangedHook(hook);
 }
 
 }  // namespace vrel::mmstream

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <string_view>
 
+#include "runtime/common/service_setting.h"
 #include "runtime/port/directory.h"
 #include "runtime/port/server.h"
 
@@ -29,18 +29,6 @@ void PublishSocketPath(const std::string& path) {
     }
 }
 
-bool SettingAllowsPort() {
-    const char* port = std::getenv("VREL_PORT");
-    if (port != nullptr && std::string_view(port) == "off") {
-        return false;
-    }
-    if (port != nullptr && std::string_view(port) == "on") {
-        return true;
-    }
-    const char* screen = std::getenv("VREL_SCREEN");
-    return screen == nullptr || std::string_view(screen) != "none";
-}
-
 // The port's state: at most one server per process.
 class PortService {
   public:
@@ -53,7 +41,7 @@ class PortService {
         if (tried_.exchange(true)) {
             return;  // cheap: called for every window made
         }
-        if (!SettingAllowsPort() || !Path().empty()) {
+        if (!ServiceWanted("VREL_PORT") || !Path().empty()) {
             return;  // not wanted, or already started by StartListeningIn
         }
         const PortLocation location = DefaultPortLocation();

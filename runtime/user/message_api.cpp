@@ -1,6 +1,7 @@
 // The message queue's platform functions and the default window procedure.
 #include <memory>
 
+#include "runtime/common/trace.h"
 #include "runtime/screen/screen.h"
 #include "runtime/user/user_internal.h"
 #include "runtime/user/user_runtime.h"
@@ -116,6 +117,9 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr) {
         return 0;
+    }
+    if (msg->message == WM_COMMAND) {
+        vrel::Trace("command", static_cast<int64_t>(msg->wParam));  // outside → procedure
     }
     return vrel::user::CallWindowProcedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }

@@ -1,4 +1,5 @@
 // Behind the stream: decoding, a disk that stops answering, the sound clock and card.
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -191,6 +192,66 @@ TEST(PlaybackTest, AReopenedCardStartsOnTheMoviesSound) {
     for (long i = 0; i < first5Ms; ++i) {
         ASSERT_LE(std::abs(sound[i]), 4000) << "sample " << i;  // the music stays under 0.1
     }
+}
+
+std::atomic<int> g_changesTold{0};
+
+// What the media-player bus sees of the latest playback after each step, and that each step
+// told the hook: stopped, the time of the picture on screen (not the clock, which ran on
+// for that picture); the end once the last picture passed; a seek forgets the end.
+TEST(PlaybackTest, TheOutsideViewShowsThePictureOnScreenAndTellsEveryChange) {
+    SetPlaybackChangedHook([] { ++g_changesTold; });
+    const std::string movie = Movie({"--seconds", "1", "--no-audio"});
+    std::shared_ptr<Playback> playback = Playback::Create();
+    FramePtr picture(av_frame_alloc());
+    QueuedFrame times;
+    auto take = [&] {
+        av_frame_unref(picture.get());
+        return playback->NextFrame(picture.get(), &times);
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> run;
+        bool ended;
+        int64_t positionUs;
+    } steps[] = {
+        {"opened", [&] { ASSERT_EQ(S_OK, playback->Open(movie, true, false)); }, false, 0},
+        {"one picture shown, stopped",
+         [&] {
+             playback->SetRunning(true);
+             ASSERT_EQ(Playback::Next::Frame, take());
+             std::this_thread::sleep_for(milliseconds(20));  // the clock runs past 0
+             playback->SetRunning(false);
+         },
+         false, 0},
+        {"played to the end",
+         [&] {
+             playback->SetRunning(true);
+             while (take() == Playback::Next::Frame) {
+             }
+             playback->SetRunning(false);
+         },
+         true, -1},
+        {"sought back", [&] { playback->Seek(milliseconds(400)); }, false, 400000},
+    };
+    for (const Step& step : steps) {
+        const int told = g_changesTold.load();
+        step.run();
+        std::optional<PlaybackView> view = LatestPlayback();
+        ASSERT_TRUE(view) << step.what;
+        EXPECT_FALSE(view->running) << step.what;
+        EXPECT_EQ(view->ended, step.ended) << step.what;
+        if (step.positionUs >= 0) {
+            EXPECT_EQ(view->position.count(), step.positionUs) << step.what;
+        }
+        EXPECT_EQ(view->file, movie) << step.what;
+        EXPECT_GT(g_changesTold.load(), told) << step.what << " told nobody";
+    }
+    const int told = g_changesTold.load();
+    playback.reset();
+    EXPECT_EQ(LatestPlayback(), std::nullopt);
+    EXPECT_GT(g_changesTold.load(), told) << "the close told nobody";
+    SetPlaybackChangedHook(nullptr);
 }
 
 }  // namespace

@@ -16,6 +16,9 @@ Page IntroPage(const std::string& dataDir) {
         {"VREL_PORT",
          "on: always open the message port; off: never; unset: whenever the intro shows a real "
          "screen (VREL_SCREEN not none)"},
+        {"VREL_MPRIS",
+         "on: always be a media player on the session bus (MPRIS, for playerctl and media "
+         "keys); off: never; unset: whenever the intro shows a real screen"},
         {"VREL_TRACE", "a file name: timing trace, one line per start, blit and presentation"},
         {"VREL_FFMPEG_LOG", "set: lets FFmpeg's own log messages through (silenced otherwise)"},
         {"SDL_AUDIODRIVER", "SDL's choice of sound output: pulseaudio, alsa, dummy, ..."},

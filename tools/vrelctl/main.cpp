@@ -9,12 +9,12 @@
 
 #include "platform/win32.h"
 #include "runtime/port/directory.h"
+#include "runtime/port/menu_commands.h"
 #include "runtime/port/protocol.h"
 #include "tools/manual/page.h"
 #include "tools/vrelctl/options.h"
 #include "tools/vrelctl/page.h"
 #include "tools/vrelctl/port_client.h"
-#include "tools/vrelctl/port_menu.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <vector>
 
+#include "runtime/port/menu_commands.h"
 #include "tools/manual/page.h"
-#include "tools/vrelctl/port_menu.h"
 
 namespace vrelctl {
 

@@ -1,6 +1,7 @@
-#include "tools/vrelctl/port_menu.h"
+#include "runtime/port/menu_commands.h"
 
 #include "runtime/port/protocol.h"
+#include "runtime/resources/resource_script.h"
 
 namespace vrel::port {
 namespace {
@@ -48,6 +49,17 @@ void Collect(HMENU menu, int depth, std::vector<MenuCommand>* out) {
 std::vector<MenuCommand> MenuCommands(HMENU menu) {
     std::vector<MenuCommand> commands;
     Collect(menu, 0, &commands);
+    return commands;
+}
+
+std::vector<MenuCommand> ExecutableMenuCommands() {
+    std::vector<MenuCommand> commands;
+    const resources::ResourceScript* script = resources::ExecutableResources();
+    for (size_t i = 0; script != nullptr && i < script->menus.size(); ++i) {
+        HMENU menu = LoadMenuA(nullptr, MAKEINTRESOURCEA(script->menus[i].id));
+        Collect(menu, 0, &commands);
+        DestroyMenu(menu);
+    }
     return commands;
 }
 

@@ -1,5 +1,6 @@
-// The commands a menu offers, by name: how tools outside a program learn its WM_COMMAND ids
-// from the program's own menu resource, so the two never disagree.
+// The commands a menu offers, by name: how tools outside a program (vrelctl) and the runtime's
+// own bridges (the media-player bus) learn its WM_COMMAND ids from the program's own menu
+// resource, so they never disagree.
 #pragma once
 
 #include <optional>
@@ -18,6 +19,10 @@ struct MenuCommand {
 
 // Every command item of the menu and its popups, in menu order; empty for a bad handle.
 std::vector<MenuCommand> MenuCommands(HMENU menu);
+
+// Every command of every menu the executable carries, menus in resource order; empty for a
+// program without resources.
+std::vector<MenuCommand> ExecutableMenuCommands();
 
 // The id of the command named `name`, compared without regard to ASCII case.
 std::optional<UINT> FindMenuCommand(const std::vector<MenuCommand>& commands,
