@@ -95,8 +95,11 @@ followed_at_least 3 Playing
 pc stop
 wait_for_status Stopped
 followed_at_least 1 Stopped
-sleep 0.3
-[ "$(frame_now)" = 0 ] || fail "stop shows frame $(frame_now), not 0"
+deadline=$((SECONDS + 10))
+until [ "$(frame_now)" = 0 ]; do
+    [ $SECONDS -lt $deadline ] || fail "stop shows frame $(frame_now), not 0"
+    sleep 0.05
+done
 [ "$(pc position)" = 0.000000 ] || fail "position after stop: $(pc position)"
 
 pc open "file:///etc/passwd" 2>"$work/refused.txt" && fail "another file was opened"
