@@ -4,7 +4,8 @@
 # (a) the bridge thread's CPU while the intro sits paused for 10 s (schedstat), and the whole
 #     process's;
 # (b) Pause on the bus → window procedure: from just before the client's call to the
-#     WM_COMMAND's dispatch (VREL_TRACE's "command" line), medians while playing and paused.
+#     WM_COMMAND's dispatch (VREL_TRACE's "command" line), medians while playing and paused;
+# (c) the whole intro's CPU for a 12-second movie with the bridge on and off, alternating.
 #   bench/mpris_bridge.sh [build-folder]
 set -euo pipefail
 if [ -z "${VREL_BENCH_PRIVATE_BUS:-}" ]; then
@@ -87,3 +88,19 @@ print("Pause on the bus -> window procedure: playing median %.0f µs (max %.0f),
       "paused median %.0f µs (max %.0f)" % (playing + paused))
 PY
 playerctl -p vrelintro stop
+
+# (c) Whole-process CPU seconds (user + system) of one run to the movie's end.
+mkdir "$work/short"
+"$build/tools/moviemaker/vrelmovie" --out "$work/short/vrelfi.dat" --size 320x240 --fps 25 \
+    --seconds 12 >/dev/null
+play_cpu() {
+    (cd "$work/short" && VREL_MPRIS=$1 /usr/bin/time -f "%U %S" -o "$work/time.txt" \
+        "$build/app/vrelintro" >/dev/null 2>&1)
+    awk '{ printf "%.2f", $1 + $2 }' "$work/time.txt"
+}
+on=() off=()
+for _ in 1 2 3; do
+    on+=("$(play_cpu on)")
+    off+=("$(play_cpu off)")
+done
+echo "12 s movie, CPU seconds: bridge on ${on[*]}, bridge off ${off[*]}"
