@@ -14,6 +14,7 @@ seconds=${1:-${VREL_FUZZ_SECONDS:-30}}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0}
 
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_UNITY_BUILD=ON \
     >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 cmake --build "$build" -j"$(nproc)"
 
