@@ -27,6 +27,10 @@ class BoundedRing {
     // The oldest item. Must not be empty.
     Slot& Front() { return slots_[static_cast<std::size_t>(head_)]; }
     const Slot& Front() const { return slots_[static_cast<std::size_t>(head_)]; }
+    // The slot `index` places after the oldest; index < Size().
+    const Slot& At(int index) const {
+        return slots_[static_cast<std::size_t>((head_ + index) % Capacity())];
+    }
     // The free slot after the newest item, to fill before Push. Must not be full.
     Slot& Next() { return slots_[static_cast<std::size_t>((head_ + size_) % Capacity())]; }
     // The filled Next slot joins the queue.

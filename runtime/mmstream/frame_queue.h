@@ -26,6 +26,8 @@ class FrameQueue {
     void Push(AVFrame* source, QueuedFrame times);
     // The oldest picture's times. The queue must not be empty.
     const QueuedFrame& Front() const { return ring_.Front().times; }
+    // The times of the picture `index` places after the oldest; index < Size().
+    const QueuedFrame& At(int index) const { return ring_.At(index).times; }
     // Moves the oldest picture into destination (which must be empty) and removes it.
     void PopInto(AVFrame* destination);
     void DropFront();

@@ -278,8 +278,12 @@ Playback::Next Playback::NextFrame(AVFrame* into, QueuedFrame* times) {
             } else if (!std::exchange(endReached_, true)) {
                 NotifyChanged();
             }
+            // The decoder refills only from one picture left: an earlier wake finds no work.
+            const bool refillDue = frames_.Size() <= 1;
             lock.unlock();
-            WakeDecoder();  // room in the queue
+            if (refillDue) {
+                WakeDecoder();
+            }
             return *result;
         }
         // Looked at again every slice: the clock may have moved.
@@ -408,7 +412,10 @@ MonoTime Playback::NextDecodeDeadline() {
     }
     MonoTime deadline = now + kIdleLimit;
     if (frames_.Size() > 1) {
-        deadline = std::min(deadline, clock_->When(frames_.Front().End(), now));
+        // Nobody taking pictures (the window inactive): all but the newest go stale then, and
+        // the refill is due.
+        const QueuedFrame& beforeNewest = frames_.At(frames_.Size() - 2);
+        deadline = std::min(deadline, clock_->When(beforeNewest.End(), now));
     }
     if (audio_ && !audioEnded_) {
         deadline = std::min(deadline, now + audio_->TimeUntilLow());
