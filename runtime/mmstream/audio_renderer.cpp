@@ -18,6 +18,7 @@ AudioRenderer::AudioRenderer(std::unique_ptr<AudioDevice> device)
                 device_->GetSpec().rate / 2, device_->GetSpec().bufferFrames),
       converter_(device_->GetSpec().rate, device_->GetSpec().channels),
       targetFrames_(device_->GetSpec().rate / 4),
+      burstFrames_(device_->GetSpec().rate / 10),
       prerollFrames_(device_->GetSpec().rate / 10),
       frameBytes_(device_->GetSpec().FrameBytes()) {}
 
@@ -37,8 +38,14 @@ void AudioRenderer::FillAudio(uint8_t* out, int bytes) {
     timeline_.Fill(out, bytes / frameBytes_, MonoClock::now());
 }
 
-bool AudioRenderer::WantsMore() const {
-    return pendingFrames_ == 0 && timeline_.BufferedFrames() < targetFrames_;
+bool AudioRenderer::WantsMore() {
+    const int buffered = timeline_.BufferedFrames();
+    if (buffered < targetFrames_) {
+        refilling_ = true;
+    } else if (buffered >= targetFrames_ + burstFrames_) {
+        refilling_ = false;
+    }
+    return pendingFrames_ == 0 && refilling_;
 }
 
 bool AudioRenderer::Prerolled() const {

@@ -29,8 +29,9 @@ class AudioRenderer final : private AudioDevice::Client {
     void CloseDevice();
     bool DeviceOpen() const { return device_->IsOpen(); }
 
-    // Decode thread.
-    bool WantsMore() const;
+    // Decode thread. Once the buffered sound runs low it asks until it is a burst over the
+    // mark again: the decode thread wakes once per burst, not once per decoded frame.
+    bool WantsMore();
     // True when enough is buffered to start playing. Any thread.
     bool Prerolled() const;
     // How long until the buffered sound runs below what the decode thread keeps (zero when
@@ -56,6 +57,8 @@ class AudioRenderer final : private AudioDevice::Client {
     AudioTimeline timeline_;
     AudioConverter converter_;
     const int targetFrames_;   // how much the decode thread keeps buffered
+    const int burstFrames_;    // how far over that one refill goes
+    bool refilling_ = true;    // decode thread only
     const int prerollFrames_;  // how much must be there before the stream starts
     // The card's callback reads this, not device_: its last call may come while the device
     // closes, when device_ is already null.
