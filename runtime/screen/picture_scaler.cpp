@@ -1,5 +1,6 @@
 #include "runtime/screen/picture_scaler.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -10,6 +11,38 @@ namespace vrel::screen {
 
 namespace {
 
+// Streaming stores need 16-byte alignment: the pixels before the first boundary are written
+// plainly.
+int PlainHead(const uint32_t* out, int count) {
+    const auto misalignment = reinterpret_cast<uintptr_t>(out) % 16;
+    const int head = misalignment == 0 ? 0 : static_cast<int>((16 - misalignment) / 4);
+    return std::min(head, count);
+}
+
+}  // namespace
+
+void CopyPictureRow(const uint32_t* in, uint32_t* out, int count) {
+    int i = PlainHead(out, count);
+    std::memcpy(out, in, static_cast<size_t>(i) * 4);
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), p);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 4), q);
+    }
+#endif
+    std::memcpy(out + i, in + i, static_cast<size_t>(count - i) * 4);
+}
+
+void FinishPictureRows() {
+#if defined(__SSE2__)
+    _mm_sfence();  // the streamed rows are in memory before the window system is told
+#endif
+}
+
+namespace {
+
 // How far a scaled row's span stores may reach past its end.
 constexpr size_t kOverhang = 8;
 
@@ -17,6 +50,9 @@ constexpr size_t kOverhang = 8;
 void MixRows(const uint32_t* a, const uint32_t* b, uint32_t weight, uint32_t* out, int count) {
     int i = 0;
 #if defined(__SSE2__)
+    for (const int head = PlainHead(out, count); i < head; ++i) {
+        out[i] = MixXrgb(a[i], b[i], weight);
+    }
     // Four pixels at a time, each channel widened to 16 bits: 255 × 256 still fits.
     const __m128i zero = _mm_setzero_si128();
     const __m128i wb = _mm_set1_epi16(static_cast<int16_t>(weight));
@@ -32,7 +68,7 @@ void MixRows(const uint32_t* a, const uint32_t* b, uint32_t weight, uint32_t* ou
         const __m128i low = half(_mm_unpacklo_epi8(pa, zero), _mm_unpacklo_epi8(pb, zero));
         const __m128i high = half(_mm_unpackhi_epi8(pa, zero), _mm_unpackhi_epi8(pb, zero));
         const __m128i mixed = _mm_and_si128(_mm_packus_epi16(low, high), colour);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), mixed);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), mixed);
     }
 #endif
     for (; i < count; ++i) {
@@ -163,14 +199,16 @@ void PictureScaler::Draw(const uint32_t* source, uint8_t* target, int targetPitc
     for (const Tap& tap : rows_) {
         auto* out = reinterpret_cast<uint32_t*>(target);
         const uint32_t* first = ScaledRow(source, tap.first, tap.second);
-        if (tap.weight == 0) {
-            std::memcpy(out, first, static_cast<size_t>(pictureW) * 4);
+        // Alike framebuffer rows share a spare: their blend is either of them.
+        const uint32_t* second = tap.weight == 0 ? first : ScaledRow(source, tap.second, tap.first);
+        if (second == first) {
+            CopyPictureRow(first, out, pictureW);
         } else {
-            const uint32_t* second = ScaledRow(source, tap.second, tap.first);
             MixRows(first, second, tap.weight, out, pictureW);
         }
         target += targetPitch;
     }
+    FinishPictureRows();
 }
 
 }  // namespace vrel::screen

@@ -14,6 +14,12 @@ namespace vrel::screen {
 // byte comes out zero.
 uint32_t MixXrgb(uint32_t a, uint32_t b, uint32_t weight);
 
+// Picture rows are written once and read next by the window system, not by us: their stores
+// go around the cache (no reading of every target line first, and the cache stays with the
+// framebuffer). FinishPictureRows() once the rows are written, before they are shown.
+void CopyPictureRow(const uint32_t* in, uint32_t* out, int count);
+void FinishPictureRows();
+
 class PictureScaler {
   public:
     // Prepares for a sourceW × sourceH framebuffer drawn as a pictureW × pictureH picture.
