@@ -247,10 +247,12 @@ void SdlScreen::CopyScaled(SDL_Surface* target) {
         return;
     }
     for (int row = 0; row < height(); ++row) {
-        std::memcpy(corner + static_cast<ptrdiff_t>(row) * target->pitch,
-                    pixels() + static_cast<size_t>(row) * width(),
-                    static_cast<size_t>(width()) * 4);
+        CopyPictureRow(
+            pixels() + static_cast<size_t>(row) * width(),
+            reinterpret_cast<uint32_t*>(corner + static_cast<ptrdiff_t>(row) * target->pitch),
+            width());
     }
+    FinishPictureRows();
 }
 
 bool SdlScreen::PollInput(InputEvent* event) {
