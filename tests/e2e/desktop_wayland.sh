@@ -9,15 +9,18 @@ export SDL_AUDIODRIVER=dummy
 weston --backend=x11-backend.so --use-pixman --idle-time=0 --width=1024 --height=768 \
     --socket=vrel-wayland --xwayland --log="$work/weston.log" >/dev/null 2>&1 &
 pids+=($!)
+# weston makes its socket before it starts XWayland: wait for both.
+xwayland=
 for _ in $(seq 200); do
-    [ -S "$XDG_RUNTIME_DIR/vrel-wayland" ] && break
+    xwayland=$(grep -o 'listening on display :[0-9]*' "$work/weston.log" 2>/dev/null |
+        grep -o ':[0-9]*' || true)
+    [ -S "$XDG_RUNTIME_DIR/vrel-wayland" ] && [ -n "$xwayland" ] && break
     sleep 0.05
 done
 [ -S "$XDG_RUNTIME_DIR/vrel-wayland" ] || fail "weston did not start: $(cat "$work/weston.log")"
+[ -n "$xwayland" ] || fail "weston started no XWayland: $(cat "$work/weston.log")"
 output=$(xwininfo -root -tree | awk '/"Weston Compositor/ {print $1; exit}')
 [ -n "$output" ] || fail "no window of weston's on Xvfb"
-xwayland=$(grep -o 'listening on display :[0-9]*' "$work/weston.log" | grep -o ':[0-9]*' || true)
-[ -n "$xwayland" ] || fail "weston started no XWayland: $(cat "$work/weston.log")"
 mkdir -p "$work/play"
 make_movie "$work/play/vrelfi.dat" --seconds 6
 

@@ -50,15 +50,32 @@ broken=$(python3 "$analyze" blocks "$work/shot.ppm" 0 0 640 300)
 [ "$broken" = 0 ] || fail "$broken places above the covering window are not 2 x 2 blocks"
 [ "$(pixel_at "$work/shot.ppm" 480 350)" = 000000 ] || fail "the covering window was drawn over"
 [ "$(pixel_at "$work/shot.ppm" 100 100)" != 000000 ] || fail "no picture on the screen"
-# 3. Scaling on both paths. probe_shot PATH MODE SHOT LINE: the pattern, on that path.
+# 3. Scaling on both paths. settled_shot SHOT: the screen once the pattern has reached it
+# (the window system shows a drawn picture a little later, through OpenGL later still, and
+# under load later again): two screenshots in a row agree and the middle is not black.
+settled_shot() {
+    local previous=$work/previous.ppm middle
+    screenshot_ppm "$previous"
+    for _ in $(seq 40); do
+        sleep 0.25
+        screenshot_ppm "$1"
+        middle=$(/usr/bin/identify -format '%[fx:int(w/2)] %[fx:int(h/2)]' "$1")
+        # shellcheck disable=SC2086 # x and y
+        if [ "$(pixels_differing "$1" "$previous")" = 0 ] && [ "$(pixel_at "$1" $middle)" != 000000 ]; then
+            return
+        fi
+        mv "$1" "$previous"
+    done
+    fail "the screen did not settle on the pattern within 10 s"
+}
+# probe_shot PATH MODE SHOT LINE: the pattern, on that path.
 probe_shot() {
     VREL_RENDER=$1 VREL_TRACE=$work/trace "$probe" "$work/fb.ppm" "$2" >"$work/out.txt" \
         2>"$work/err.txt" &
     local pid=$!
     pids+=($pid)
     wait_for_line "$work/out.txt" "$4"
-    sleep 0.3
-    screenshot_ppm "$3"
+    settled_shot "$3"
     kill -TERM "$pid"
     wait "$pid" || fail "probe exit code $?: $(cat "$work/err.txt")"
     grep -qi "scaling on the ${1/gpu/graphics card}" "$work/err.txt" || fail "$1: $(cat "$work/err.txt")"
