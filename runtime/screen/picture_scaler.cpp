@@ -19,30 +19,6 @@ int PlainHead(const uint32_t* out, int count) {
     return std::min(head, count);
 }
 
-}  // namespace
-
-void CopyPictureRow(const uint32_t* in, uint32_t* out, int count) {
-    int i = PlainHead(out, count);
-    std::memcpy(out, in, static_cast<size_t>(i) * 4);
-#if defined(__SSE2__)
-    for (; i + 8 <= count; i += 8) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4));
-        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), p);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 4), q);
-    }
-#endif
-    std::memcpy(out + i, in + i, static_cast<size_t>(count - i) * 4);
-}
-
-void FinishPictureRows() {
-#if defined(__SSE2__)
-    _mm_sfence();  // the streamed rows are in memory before the window system is told
-#endif
-}
-
-namespace {
-
 // How far a scaled row's span stores may reach past its end.
 constexpr size_t kOverhang = 8;
 
@@ -83,6 +59,26 @@ uint32_t MixXrgb(uint32_t a, uint32_t b, uint32_t weight) {
     const uint32_t redBlue = ((a & 0xFF00FF) * keep + (b & 0xFF00FF) * weight) >> 8;
     const uint32_t green = ((a & 0x00FF00) * keep + (b & 0x00FF00) * weight) >> 8;
     return (redBlue & 0xFF00FF) | (green & 0x00FF00);
+}
+
+void CopyPictureRow(const uint32_t* in, uint32_t* out, int count) {
+    int i = PlainHead(out, count);
+    std::memcpy(out, in, static_cast<size_t>(i) * 4);
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), p);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i + 4), q);
+    }
+#endif
+    std::memcpy(out + i, in + i, static_cast<size_t>(count - i) * 4);
+}
+
+void FinishPictureRows() {
+#if defined(__SSE2__)
+    _mm_sfence();  // the streamed rows are in memory before the window system is told
+#endif
 }
 
 void PictureScaler::Fit(int sourceW, int sourceH, int pictureW, int pictureH) {

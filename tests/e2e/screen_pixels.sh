@@ -61,7 +61,8 @@ settled_shot() {
         screenshot_ppm "$1"
         middle=$(/usr/bin/identify -format '%[fx:int(w/2)] %[fx:int(h/2)]' "$1")
         # shellcheck disable=SC2086 # x and y
-        if [ "$(pixels_differing "$1" "$previous")" = 0 ] && [ "$(pixel_at "$1" $middle)" != 000000 ]; then
+        if [ "$(pixels_differing "$1" "$previous")" = 0 ] &&
+            [ "$(pixel_at "$1" $middle)" != 000000 ]; then
             return
         fi
         mv "$1" "$previous"
